@@ -1,0 +1,42 @@
+#include "app/OutputChannel.h"
+
+#include <cstring>
+
+#include "foundation/SharedString.h"
+
+namespace {
+
+HANDLE outputHandle = nullptr;
+
+// One write and one flush per line, so the host has every line written
+// before a plugin gets the chance to crash the process.
+void WriteChannelLine(const char* channel, const wchar_t* format, va_list arguments) {
+    NarrowString line;
+    if (!line.Assign(channel) || !line.Append(":")) return;
+    WideString message = FormatV(format, arguments);
+    NarrowString utf8 = ToUtf8(message.Chars());
+    if (!line.Append(utf8.Chars())) return;
+    DWORD written = 0;
+    WriteFile(outputHandle, line.Chars(), static_cast<DWORD>(std::strlen(line.Chars())), &written,
+              nullptr);
+    FlushFileBuffers(outputHandle);
+}
+
+}  // namespace
+
+void SetOutputHandle(HANDLE output) { outputHandle = output; }
+
+HANDLE GetOutputHandle() { return outputHandle; }
+
+#define DEFINE_CHANNEL_WRITER(function, channel)          \
+    void function(const wchar_t* format, ...) {           \
+        va_list arguments;                                \
+        va_start(arguments, format);                      \
+        WriteChannelLine(channel, format, arguments);     \
+        va_end(arguments);                                \
+    }
+
+DEFINE_CHANNEL_WRITER(WriteInfo, "info")
+DEFINE_CHANNEL_WRITER(WriteWarning, "warn")
+DEFINE_CHANNEL_WRITER(WriteError, "error")
+DEFINE_CHANNEL_WRITER(WriteReport, ">")

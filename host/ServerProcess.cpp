@@ -1,0 +1,199 @@
+#include "host/ServerProcess.h"
+
+#include <chrono>
+
+namespace {
+
+constexpr char kPrompt[] = "ready:\n";
+constexpr size_t kPromptBytes = sizeof(kPrompt) - 1;
+
+// Handles are made inheritable only while one server is being created, so
+// that servers started side by side never hold each other's pipe ends (which
+// would keep a dead server's output pipe open).
+std::mutex& ProcessCreationLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == L'"') backslashes = 2 * backslashes + 1;
+        quoted.append(backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(2 * backslashes, L'\\');
+    quoted += L'"';
+    return quoted;
+}
+
+// Finds a prompt line that starts at or after `from` at the start of a line.
+size_t FindPrompt(const std::string& text, size_t from) {
+    for (size_t at = text.find(kPrompt, from); at != std::string::npos;
+         at = text.find(kPrompt, at + 1)) {
+        if (at == 0 || text[at - 1] == '\n') return at;
+    }
+    return std::string::npos;
+}
+
+bool WriteAll(HANDLE handle, const std::string& bytes) {
+    DWORD written = 0;
+    return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace
+
+std::wstring HexArgument(uint64_t value) {
+    static const wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    do {
+        text.insert(text.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    return text;
+}
+
+std::wstring ProgramDirectory() {
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+ServerProcess::~ServerProcess() {
+    CloseInput();
+    if (process_.IsValid() && !WaitForExit(10000)) Terminate();
+    if (reader_.joinable()) reader_.join();
+}
+
+bool ServerProcess::Start(const ServerLaunch& launch) {
+    HANDLE childInput = nullptr, hostInput = nullptr;
+    HANDLE hostOutput = nullptr, childOutput = nullptr;
+    if (!CreatePipe(&childInput, &hostInput, nullptr, 0)) return false;
+    UniqueHandle childInputOwner(childInput);
+    input_.Reset(hostInput);
+    if (!CreatePipe(&hostOutput, &childOutput, nullptr, 0)) return false;
+    UniqueHandle childOutputOwner(childOutput);
+    output_.Reset(hostOutput);
+
+    std::wstring commandLine = QuoteArgument(launch.serverPath);
+    if (launch.argumentsInstead) {
+        for (const std::wstring& argument : *launch.argumentsInstead) {
+            if (argument == kInputPlaceholder) {
+                commandLine += L" " + HexArgument(reinterpret_cast<uintptr_t>(childInput));
+            } else if (argument == kOutputPlaceholder) {
+                commandLine += L" " + HexArgument(reinterpret_cast<uintptr_t>(childOutput));
+            } else {
+                commandLine += L" " + QuoteArgument(argument);
+            }
+        }
+    } else {
+        commandLine += L" " + HexArgument(reinterpret_cast<uintptr_t>(childInput));
+        commandLine += L" " + HexArgument(reinterpret_cast<uintptr_t>(childOutput));
+        commandLine += L" " + HexArgument(launch.ownerWindow);
+        if (launch.dumpDirectory) commandLine += L" " + QuoteArgument(*launch.dumpDirectory);
+    }
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput;
+    startup.hStdOutput = childOutput;
+    startup.hStdError = childOutput;
+    PROCESS_INFORMATION created = {};
+    BOOL started;
+    {
+        std::lock_guard<std::mutex> creating(ProcessCreationLock());
+        SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        started = CreateProcessW(launch.serverPath.c_str(), commandLine.data(), nullptr, nullptr,
+                                 TRUE, 0, nullptr, nullptr, &startup, &created);
+        SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, 0);
+    }
+    if (!started) return false;
+    CloseHandle(created.hThread);
+    process_.Reset(created.hProcess);
+    processId_ = created.dwProcessId;
+    reader_ = std::thread([this] { ReadOutput(); });
+    return true;
+}
+
+void ServerProcess::ReadOutput() {
+    char buffer[4096];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(output_.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
+        std::lock_guard<std::mutex> guard(mutex_);
+        transcript_.append(buffer, read);
+        changed_.notify_all();
+    }
+    std::lock_guard<std::mutex> guard(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+}
+
+WaitResult ServerProcess::WaitForReady(DWORD timeoutMilliseconds, std::string& output) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    size_t prompt = std::string::npos;
+    bool done = changed_.wait_for(guard, std::chrono::milliseconds(timeoutMilliseconds), [&] {
+        prompt = FindPrompt(transcript_, consumed_);
+        return prompt != std::string::npos || closed_;
+    });
+    if (prompt != std::string::npos) {
+        output.assign(transcript_, consumed_, prompt - consumed_);
+        consumed_ = prompt + kPromptBytes;
+        return WaitResult::kReady;
+    }
+    output.assign(transcript_, consumed_, std::string::npos);
+    consumed_ = transcript_.size();
+    return done ? WaitResult::kClosed : WaitResult::kTimedOut;
+}
+
+bool ServerProcess::SendRequest(const std::string& utf8Line) {
+    return input_.IsValid() && WriteAll(input_.Get(), utf8Line + "\n");
+}
+
+bool ServerProcess::SendBytes(const std::string& bytes) {
+    return input_.IsValid() && WriteAll(input_.Get(), bytes);
+}
+
+void ServerProcess::CloseInput() { input_.Close(); }
+
+std::optional<DWORD> ServerProcess::WaitForExit(DWORD timeoutMilliseconds) {
+    if (!process_.IsValid() ||
+        WaitForSingleObject(process_.Get(), timeoutMilliseconds) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process_.Get(), &exitCode);
+    return exitCode;
+}
+
+void ServerProcess::Terminate() {
+    if (process_.IsValid()) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), INFINITE);
+    }
+}
+
+void ServerProcess::WaitForOutputClosed() {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait(guard, [this] { return closed_; });
+}
+
+std::string ServerProcess::Transcript() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return transcript_;
+}

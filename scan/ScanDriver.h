@@ -1,0 +1,20 @@
+// Answers one request of the host: scans the named plugin library and writes
+// the outcome. Keeps a shell library loaded between requests.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/SharedString.h"
+
+struct ScanResult;
+
+void HandleScanRequest(const WideString& request);
+// A request that is not scanned: its reason on the "error" channel and the
+// report of an empty result, as for any failed scan.
+void RejectScanRequest(const WideString& reason);
+
+[[nodiscard]] bool ScanPlugin(const WideString& request, ScanResult& result);
+[[nodiscard]] bool ReadFixedFileInfo(const WideString& path, VS_FIXEDFILEINFO& info);
+
+bool IsLibraryCached();
+void FreeCachedLibrary();

@@ -1,0 +1,317 @@
+// Runs crash-fault as a real process and checks its exit code and the dump
+// file it leaves behind.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kCrashExitCode = 9;
+constexpr DWORD kMinidumpExceptionStream = 6;
+
+std::wstring ProgramDirectory() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring directory(path, length);
+    return directory.substr(0, directory.rfind(L'\\'));
+}
+
+// The quoting rules of CommandLineToArgvW: backslashes only need doubling
+// where they precede the closing quote.
+std::wstring Quote(const std::wstring& argument) {
+    std::wstring quoted = L"\"" + argument;
+    for (size_t i = argument.size(); i > 0 && argument[i - 1] == L'\\'; --i) quoted += L'\\';
+    return quoted + L"\"";
+}
+
+struct CrashRun {
+    DWORD exitCode = 0;
+    std::vector<DWORD> faultingThreads;
+    SYSTEMTIME started;
+    SYSTEMTIME ended;
+};
+
+std::vector<DWORD> ParseThreadIds(const std::string& text) {
+    std::vector<DWORD> ids;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        ids.push_back(static_cast<DWORD>(std::stoul(text.substr(start, end - start))));
+    }
+    return ids;
+}
+
+// Starts crash-fault in workingDirectory, with no dump directory argument
+// when dumpDirectory is null, and waits for it to end.
+CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
+                         const std::wstring& workingDirectory) {
+    CrashRun run;
+    std::wstring commandLine = Quote(ProgramDirectory() + L"\\crash-fault.exe") + L" " + mode;
+    if (dumpDirectory) commandLine += L" " + Quote(*dumpDirectory);
+
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    PROCESS_INFORMATION process{};
+    GetLocalTime(&run.started);
+    BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                  workingDirectory.c_str(), &startup, &process);
+    CloseHandle(writeEnd);
+    EXPECT_TRUE(created) << "CreateProcessW failed: " << GetLastError();
+    if (created) {
+        // Only a guard against a hanging child, never a measure of speed.
+        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "crash-fault did not end";
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
+        GetExitCodeProcess(process.hProcess, &run.exitCode);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    GetLocalTime(&run.ended);
+
+    std::string output;
+    char chunk[256];
+    DWORD count = 0;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+        output.append(chunk, count);
+    }
+    CloseHandle(readEnd);
+    run.faultingThreads = ParseThreadIds(output);
+    return run;
+}
+
+uint64_t ToTicks(const SYSTEMTIME& time) {
+    FILETIME fileTime;
+    SystemTimeToFileTime(&time, &fileTime);
+    return (static_cast<uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+}
+
+// Every dump name the crash could have produced, one per second of the run.
+std::vector<std::wstring> PossibleDumpNames(const CrashRun& run) {
+    constexpr uint64_t kTicksPerSecond = 10000000;
+    std::vector<std::wstring> names;
+    uint64_t last = ToTicks(run.ended);
+    for (uint64_t ticks = ToTicks(run.started) / kTicksPerSecond * kTicksPerSecond; ticks <= last;
+         ticks += kTicksPerSecond) {
+        FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+        SYSTEMTIME time;
+        FileTimeToSystemTime(&fileTime, &time);
+        wchar_t name[64];
+        swprintf(name, 64, L"ScanServer-x64-%04u-%02u-%02u-%02u-%02u-%02u.mdmp", time.wYear,
+                 time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::wstring> ListFiles(const std::wstring& directory) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::vector<unsigned char> ReadWholeFile(const std::wstring& path) {
+    std::vector<unsigned char> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    unsigned char chunk[65536];
+    DWORD count = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + count);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+uint32_t ReadU32(const std::vector<unsigned char>& bytes, size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, &bytes[offset], sizeof value);
+    return value;
+}
+
+uint64_t ReadU64(const std::vector<unsigned char>& bytes, size_t offset) {
+    uint64_t value = 0;
+    std::memcpy(&value, &bytes[offset], sizeof value);
+    return value;
+}
+
+// Checks the minidump layout by hand: header, stream directory and the
+// exception stream of a null-pointer write on the given thread.
+void ExpectExceptionDump(const std::vector<unsigned char>& dump,
+                         const std::vector<DWORD>& faultingThreads) {
+    ASSERT_GE(dump.size(), 32u);
+    EXPECT_EQ(std::string(dump.begin(), dump.begin() + 4), "MDMP");
+    uint32_t streamCount = ReadU32(dump, 8);
+    uint32_t directoryRva = ReadU32(dump, 12);
+    ASSERT_LE(directoryRva + 12ull * streamCount, dump.size());
+
+    int exceptionStreams = 0;
+    for (uint32_t i = 0; i < streamCount; ++i) {
+        size_t entry = directoryRva + 12 * i;
+        if (ReadU32(dump, entry) != kMinidumpExceptionStream) continue;
+        ++exceptionStreams;
+        uint32_t size = ReadU32(dump, entry + 4);
+        uint32_t rva = ReadU32(dump, entry + 8);
+        ASSERT_GE(size, 56u);
+        ASSERT_LE(static_cast<uint64_t>(rva) + size, dump.size());
+        EXPECT_NE(std::find(faultingThreads.begin(), faultingThreads.end(), ReadU32(dump, rva)),
+                  faultingThreads.end())
+            << "exception stream names thread " << ReadU32(dump, rva);
+        EXPECT_EQ(ReadU32(dump, rva + 8), static_cast<uint32_t>(EXCEPTION_ACCESS_VIOLATION));
+        ASSERT_GE(ReadU32(dump, rva + 32), 2u);
+        EXPECT_EQ(ReadU64(dump, rva + 40), 1u) << "a write";
+        EXPECT_EQ(ReadU64(dump, rva + 48), 0u) << "to address zero";
+    }
+    EXPECT_EQ(exceptionStreams, 1);
+}
+
+bool DeleteTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteTree(child);
+            } else {
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+class CrashDump : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        DWORD length = GetTempPathW(MAX_PATH, temp);
+        ASSERT_GT(length, 0u);
+        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = test->name();
+        base_ = std::wstring(temp, length) + L"crash-dump-" +
+                std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::wstring(name.begin(), name.end());
+        ASSERT_TRUE(CreateDirectoryW(base_.c_str(), nullptr)) << GetLastError();
+        dumps_ = base_ + L"\\dumps";
+        ASSERT_TRUE(CreateDirectoryW(dumps_.c_str(), nullptr));
+    }
+    void TearDown() override { DeleteTree(base_); }
+
+    // Expects the one dump file of the run in directory and returns its bytes.
+    std::vector<unsigned char> ExpectOneDump(const CrashRun& run, const std::wstring& directory) {
+        std::vector<std::wstring> files = ListFiles(directory);
+        EXPECT_EQ(files.size(), 1u);
+        if (files.size() != 1) return {};
+        std::vector<std::wstring> possible = PossibleDumpNames(run);
+        EXPECT_NE(std::find(possible.begin(), possible.end(), files[0]), possible.end())
+            << "unexpected dump name";
+        return ReadWholeFile(directory + L"\\" + files[0]);
+    }
+
+    // A filter that wrote with an empty or missing directory would have put
+    // the file in the working directory or at the root of its drive.
+    void ExpectNoDumpAnywhere(const CrashRun& run) {
+        EXPECT_TRUE(ListFiles(base_).empty());
+        EXPECT_TRUE(ListFiles(dumps_).empty());
+        for (const std::wstring& name : PossibleDumpNames(run)) {
+            std::wstring atRoot = base_.substr(0, 3) + name;
+            EXPECT_EQ(GetFileAttributesW(atRoot.c_str()), INVALID_FILE_ATTRIBUTES);
+        }
+    }
+
+    std::wstring base_;
+    std::wstring dumps_;
+};
+
+TEST_F(CrashDump, MainThreadFaultWritesOneDumpAndExitsNine) {
+    CrashRun run = RunCrashProgram(L"main", &dumps_, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ASSERT_EQ(run.faultingThreads.size(), 1u);
+    ExpectExceptionDump(ExpectOneDump(run, dumps_), run.faultingThreads);
+}
+
+TEST_F(CrashDump, SecondThreadFaultNamesThatThread) {
+    CrashRun run = RunCrashProgram(L"thread", &dumps_, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ASSERT_EQ(run.faultingThreads.size(), 1u);
+    ExpectExceptionDump(ExpectOneDump(run, dumps_), run.faultingThreads);
+}
+
+TEST_F(CrashDump, TwoFaultingThreadsLeaveOneWholeDump) {
+    CrashRun run = RunCrashProgram(L"both", &dumps_, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ASSERT_GE(run.faultingThreads.size(), 1u);
+    ExpectExceptionDump(ExpectOneDump(run, dumps_), run.faultingThreads);
+}
+
+TEST_F(CrashDump, NoDirectoryExitsNineWithoutFile) {
+    CrashRun run = RunCrashProgram(L"main", nullptr, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ExpectNoDumpAnywhere(run);
+}
+
+TEST_F(CrashDump, EmptyDirectoryExitsNineWithoutFile) {
+    std::wstring empty;
+    CrashRun run = RunCrashProgram(L"main", &empty, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ExpectNoDumpAnywhere(run);
+}
+
+TEST_F(CrashDump, MissingDirectoryExitsNineWithoutFile) {
+    std::wstring missing = base_ + L"\\missing";
+    CrashRun run = RunCrashProgram(L"thread", &missing, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    EXPECT_EQ(GetFileAttributesW(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+    ExpectNoDumpAnywhere(run);
+}
+
+TEST_F(CrashDump, DirectoryEndingInBackslashStillHoldsTheDump) {
+    std::wstring withBackslash = dumps_ + L"\\";
+    CrashRun run = RunCrashProgram(L"main", &withBackslash, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    ExpectExceptionDump(ExpectOneDump(run, dumps_), run.faultingThreads);
+}
+
+TEST_F(CrashDump, DirectoryOf240CharactersHoldsTheWholeName) {
+    constexpr size_t kLength = 240;
+    std::wstring directory = dumps_;
+    ASSERT_LE(directory.size() + 2, kLength);
+    while (directory.size() < kLength) {
+        size_t remaining = kLength - directory.size();
+        size_t component = remaining <= 101 ? remaining - 1 : 60;
+        directory += L"\\" + std::wstring(component, L'd');
+        ASSERT_TRUE(CreateDirectoryW(directory.c_str(), nullptr)) << GetLastError();
+    }
+    ASSERT_EQ(directory.size(), kLength);
+
+    CrashRun run = RunCrashProgram(L"main", &directory, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    std::vector<unsigned char> dump = ExpectOneDump(run, directory);
+    ExpectExceptionDump(dump, run.faultingThreads);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// What the integration tests share: where the server and the test plugins
+// are, one whole session with the server, and the report a result should give.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/ServerProcess.h"
+
+std::wstring ServerPath();
+std::wstring PluginPath(const std::wstring& name);
+std::string Utf8(const std::wstring& text);
+
+struct Session {
+    std::string transcript;
+    DWORD exitCode = 0;
+    bool exited = false;
+};
+
+// Starts the server, sends each request after its "ready:", closes the input
+// after the last prompt and waits for the end of the process.
+Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch = {});
+
+std::vector<std::string> SplitLines(const std::string& text);
+size_t CountLines(const std::string& text, const std::string& line);
+
+struct ExpectedShell {
+    uint32_t id;
+    std::string name;
+};
+
+// A report as a scan result prints it; texts are given already escaped.
+struct ExpectedReport {
+    uint32_t id = 0;
+    std::string name, vendor, product, version, error;
+    int numInputs = 0, numOutputs = 0;
+    bool wantsMidi = false, sendsMidi = false, audio64 = false, synthEdit = false;
+    int category = -1;
+    std::vector<ExpectedShell> shells;
+};
+
+std::string ReportText(const ExpectedReport& report);
