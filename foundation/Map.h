@@ -9,8 +9,8 @@
 
 #include "foundation/ContainerPolicy.h"
 
-template <typename Key, typename Value, typename KeyPolicy, typename ValuePolicy,
-          typename KeyArg, typename Allocator = SProcessHeap>
+template <typename Key, typename Value, typename KeyPolicy, typename ValuePolicy, typename KeyArg,
+          typename Allocator = SProcessHeap>
 class CMap {
     static_assert(std::is_trivially_copyable<Key>::value, "keys live in raw pool blocks");
     static_assert(std::is_trivially_copyable<Value>::value, "values live in raw pool blocks");

@@ -6,7 +6,8 @@
 
 #include "foundation/ContainerPolicy.h"
 
-template <typename T, typename ElementPolicy, typename ElementArg, typename Allocator = SProcessHeap>
+template <typename T, typename ElementPolicy, typename ElementArg,
+          typename Allocator = SProcessHeap>
 class CVector {
     static_assert(std::is_trivially_copyable<T>::value, "elements live in a raw heap block");
 
@@ -49,8 +50,8 @@ private:
         int32_t capacity = 2 * (count_ + 1);
         if (capacity < kFirstCapacity) capacity = kFirstCapacity;
         size_t bytes = sizeof(T) * static_cast<size_t>(capacity);
-        void* block = items_ != nullptr ? Allocator::Reallocate(items_, bytes)
-                                        : Allocator::Allocate(bytes);
+        void* block =
+            items_ != nullptr ? Allocator::Reallocate(items_, bytes) : Allocator::Allocate(bytes);
         if (block == nullptr) return false;
         items_ = static_cast<T*>(block);
         capacity_ = capacity;

@@ -18,19 +18,30 @@ const wchar_t* TextOrEmpty(const WideString& text) {
     return text.IsNull() ? L"" : text.Chars();
 }
 
-const wchar_t* BooleanText(bool value) { return value ? L"true" : L"false"; }
+const wchar_t* BooleanText(bool value) {
+    return value ? L"true" : L"false";
+}
 
 const wchar_t* ShortEscape(wchar_t unit) {
     switch (unit) {
-        case 0x08: return L"\\b";
-        case 0x09: return L"\\t";
-        case 0x0A: return L"\\n";
-        case 0x0C: return L"\\f";
-        case 0x0D: return L"\\r";
-        case 0x22: return L"\\\"";
-        case 0x2F: return L"\\/";
-        case 0x5C: return L"\\\\";
-        default: return nullptr;
+        case 0x08:
+            return L"\\b";
+        case 0x09:
+            return L"\\t";
+        case 0x0A:
+            return L"\\n";
+        case 0x0C:
+            return L"\\f";
+        case 0x0D:
+            return L"\\r";
+        case 0x22:
+            return L"\\\"";
+        case 0x2F:
+            return L"\\/";
+        case 0x5C:
+            return L"\\\\";
+        default:
+            return nullptr;
     }
 }
 
@@ -102,7 +113,8 @@ WideString FormatPluginVersion(int32_t version) {
     const int32_t v = version;
     if (v == 0) return EmptyText();
     if (v < 10) return Format(L"%i.0.0.0", v);
-    if (v <= 9999) return Format(L"%i.%i.%i.%i", (v / 1000) % 10, (v / 100) % 10, (v / 10) % 10, v % 10);
+    if (v <= 9999)
+        return Format(L"%i.%i.%i.%i", (v / 1000) % 10, (v / 100) % 10, (v / 10) % 10, v % 10);
     if (v <= 65535) {
         return Format(L"%i.%i.%i.%i", (v / 10000) % 10, (v / 1000) % 10, (v / 100) % 10,
                       (v / 10) % 10);

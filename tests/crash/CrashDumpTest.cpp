@@ -240,6 +240,7 @@ protected:
         for (const std::wstring& name : PossibleDumpNames(run)) {
             std::wstring atRoot = base_.substr(0, 3) + name;
             EXPECT_EQ(GetFileAttributesW(atRoot.c_str()), INVALID_FILE_ATTRIBUTES);
+            DeleteFileW(atRoot.c_str());
         }
     }
 

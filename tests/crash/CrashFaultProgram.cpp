@@ -2,8 +2,9 @@
 //   crash-fault main|thread|both [dump directory]
 // Each thread that is about to fault first writes its thread id and a line
 // feed to standard output.
-#include <shellapi.h>
 #include <windows.h>
+// Needs the base declarations first.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>

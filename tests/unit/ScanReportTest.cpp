@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -17,7 +16,9 @@ WideString Text(const wchar_t* chars, int32_t count = -1) {
     return text;
 }
 
-std::wstring Shown(const WideString& text) { return text.IsNull() ? L"<null>" : text.Chars(); }
+std::wstring Shown(const WideString& text) {
+    return text.IsNull() ? L"<null>" : text.Chars();
+}
 
 // The bytes WriteScanReport puts on a real pipe. The reader runs on its own
 // thread because every line is flushed, and a flush waits for the reader.

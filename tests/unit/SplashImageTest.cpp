@@ -195,10 +195,10 @@ struct DibView {
     const uint8_t* bits = nullptr;
 };
 
-DibView Describe(HBITMAP dib) {
+DibView Describe(const GdiObject& dib) {
     DIBSECTION section = {};
     DibView view;
-    if (GetObjectW(dib, sizeof(section), &section) != sizeof(section)) return view;
+    if (GetObjectW(dib.Get(), sizeof(section), &section) != sizeof(section)) return view;
     view.width = section.dsBm.bmWidth;
     view.height = section.dsBm.bmHeight;
     view.bitCount = section.dsBm.bmBitsPixel;
@@ -219,11 +219,8 @@ protected:
     }
     static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token_); }
 
-    static DibView Decode(const Bytes& file, GdiObject& owner) {
-        owner.Close();
-        owner = GdiObject(DecodeSplashImage(file.data(), static_cast<uint32_t>(file.size())));
-        if (!owner.IsValid()) return {};
-        return Describe(static_cast<HBITMAP>(owner.Get()));
+    static HBITMAP Decode(const Bytes& file) {
+        return DecodeSplashImage(file.data(), static_cast<uint32_t>(file.size()));
     }
 
     static ULONG_PTR token_;
@@ -234,9 +231,9 @@ ULONG_PTR SplashDecode::token_ = 0;
 TEST_F(SplashDecode, PngIsPremultipliedWithItsTopRowShownOnTop) {
     const Bytes rgba = {255, 128, 1, 128, 10, 20, 30, 0,  //
                         0, 0, 0, 179, 40, 50, 60, 255};
-    GdiObject owner;
-    DibView view = Decode(RgbaPng(2, 2, rgba), owner);
+    GdiObject owner(Decode(RgbaPng(2, 2, rgba)));
     ASSERT_TRUE(owner.IsValid());
+    DibView view = Describe(owner);
     EXPECT_EQ(view.width, 2);
     EXPECT_EQ(view.height, 2);
     EXPECT_EQ(view.bitCount, 32);
@@ -249,9 +246,9 @@ TEST_F(SplashDecode, PngIsPremultipliedWithItsTopRowShownOnTop) {
 TEST_F(SplashDecode, OddWidth24BitImageIsOpaqueAndUnskewed) {
     const std::vector<Bytes> rows = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0},
                                      {11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0}};
-    GdiObject owner;
-    DibView view = Decode(BmpFile(3, 2, 24, BI_RGB, {}, rows), owner);
+    GdiObject owner(Decode(BmpFile(3, 2, 24, BI_RGB, {}, rows)));
     ASSERT_TRUE(owner.IsValid());
+    DibView view = Describe(owner);
     EXPECT_EQ(Shown(view, 0, 0), Pixel(1, 2, 3, 255));
     EXPECT_EQ(Shown(view, 2, 0), Pixel(7, 8, 9, 255));
     EXPECT_EQ(Shown(view, 0, 1), Pixel(11, 12, 13, 255));
@@ -261,10 +258,9 @@ TEST_F(SplashDecode, OddWidth24BitImageIsOpaqueAndUnskewed) {
 TEST_F(SplashDecode, Rgb565ImageKeepsItsShiftedFields) {
     Bytes masks;
     for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) AppendLittleEndian(masks, mask, 4);
-    GdiObject owner;
-    DibView view = Decode(BmpFile(2, 1, 16, BI_BITFIELDS, masks, {{0x00, 0xF8, 0x1F, 0x00}}),
-                          owner);
+    GdiObject owner(Decode(BmpFile(2, 1, 16, BI_BITFIELDS, masks, {{0x00, 0xF8, 0x1F, 0x00}})));
     ASSERT_TRUE(owner.IsValid());
+    DibView view = Describe(owner);
     EXPECT_EQ(Shown(view, 0, 0), Pixel(0, 0, 248, 255));
     EXPECT_EQ(Shown(view, 1, 0), Pixel(248, 0, 0, 255));
 }
@@ -272,9 +268,9 @@ TEST_F(SplashDecode, Rgb565ImageKeepsItsShiftedFields) {
 TEST_F(SplashDecode, PaletteImageIsShownThroughItsPalette) {
     Bytes palette = {0, 0, 255, 0, 255, 0, 0, 0};  // entry 0 red, entry 1 blue (B, G, R, 0)
     palette.resize(256 * 4, 0);
-    GdiObject owner;
-    DibView view = Decode(BmpFile(2, 1, 8, BI_RGB, palette, {{1, 0, 0, 0}}), owner);
+    GdiObject owner(Decode(BmpFile(2, 1, 8, BI_RGB, palette, {{1, 0, 0, 0}})));
     ASSERT_TRUE(owner.IsValid());
+    DibView view = Describe(owner);
     EXPECT_EQ(Shown(view, 0, 0), Pixel(255, 0, 0, 255));
     EXPECT_EQ(Shown(view, 1, 0), Pixel(0, 0, 255, 255));
 }
