@@ -58,7 +58,7 @@ constexpr int32_t kPlugCategEffect = 1;
 constexpr int32_t kPlugCategSynth = 2;
 constexpr int32_t kPlugCategShell = 10;
 
-// Host-side opcodes (host callback) that are answered.
+// Host-side opcodes (host callback).
 constexpr int32_t audioMasterAutomate = 0;
 constexpr int32_t audioMasterVersion = 1;
 constexpr int32_t audioMasterCurrentId = 2;

@@ -11,6 +11,8 @@
 
 #include "scan/Vst2.h"
 
+// Chosen by the PLUGIN_MISCHIEF, PLUGIN_OWN_FILTER, PLUGIN_WANT_MIDI, PLUGIN_TEXTS
+// and PLUGIN_SHELL definitions by one of these names.
 enum class Mischief {
     None,
     CrashInDllMain,
@@ -332,7 +334,7 @@ intptr_t AnswerCanDo(const void* ptr) {
 
 intptr_t ListNextSubPlugin(Plugin& plugin, void* buffer) {
     if (plugin.listed == kListing.count) {
-        if (!kListing.endless || kListing.count == 0) return 0;
+        if (!kListing.endless) return 0;
         plugin.listed = 0;
     }
     const SubPlugin& entry = kListing.entries[plugin.listed++];

@@ -1,0 +1,46 @@
+#include "bench/LineWriter.h"
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kPrompt[] = "ready:\n";
+constexpr DWORD kRequestBufferBytes = 1024;
+
+std::vector<std::string> ReadLines(const wchar_t* path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+void WriteLine(HANDLE output, const char* bytes, size_t length) {
+    DWORD written = 0;
+    WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr);
+    FlushFileBuffers(output);
+}
+
+}  // namespace
+
+int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output) {
+    std::vector<std::string> lines = ReadLines(linesPath);
+    if (lines.empty()) return 2;
+    char request[kRequestBufferBytes];
+    for (;;) {
+        WriteLine(output, kPrompt, sizeof(kPrompt) - 1);
+        DWORD read = 0;
+        if (!ReadFile(input, request, kRequestBufferBytes - 1, &read, nullptr) || read == 0) break;
+        for (const std::string& line : lines) WriteLine(output, line.data(), line.size());
+    }
+    return 0;
+}

@@ -1,0 +1,9 @@
+// The protocol's mandated writes and nothing else: a child process that
+// answers each request with the recorded lines of one scan, every line written
+// and flushed on its own, after the same "ready:" prompt the server writes.
+#pragma once
+
+#include <windows.h>
+
+// Serves until the input pipe closes; returns the process exit code.
+int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output);
