@@ -220,7 +220,7 @@ Plugin* PluginOf(AEffect* effect) {
 }
 
 void Fault() {
-    int* volatile target = nullptr;
+    volatile int* volatile target = nullptr;
     *target = 1;
 }
 
