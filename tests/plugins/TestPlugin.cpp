@@ -3,6 +3,8 @@
 // tests/plugins/README.md lists every build and what a scan must report for it.
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -23,7 +25,7 @@ enum class Mischief {
 };
 enum class OwnFilter { None, InDllMain, InEntryPoint };
 enum class WantMidi { Never, InEntryPoint, AtVendorVersion };
-enum class Texts { Given, Special, Unterminated, NotWritten, FromHost };
+enum class Texts { Given, Special, Unterminated, NotWritten, FromHost, ProcessUsage };
 enum class Shell { None, Duplicate, Endless, Empty, Unnamed };
 
 #ifndef PLUGIN_ID
@@ -284,6 +286,28 @@ void WriteName(const Plugin& plugin, void* buffer) {
     }
 }
 
+// Handles are small multiples of four; asking each value whether it is open
+// counts them where the process's handle count is not reported.
+unsigned long CountOpenHandles() {
+    unsigned long open = 0;
+    DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4) {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++open;
+    }
+    return open;
+}
+
+// The scanning process's own open handles and private bytes, measured from
+// inside it, so a host can watch them across many requests.
+void WriteProcessUsage(void* buffer) {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    if (buffer == nullptr) return;
+    snprintf(static_cast<char*>(buffer), kTextBufferSize, "handles=%lu private=%llu",
+             CountOpenHandles(), static_cast<unsigned long long>(counters.PagefileUsage));
+}
+
 void WriteVendor(const Plugin& plugin, void* buffer) {
     switch (kTexts) {
         case Texts::Given:
@@ -297,6 +321,9 @@ void WriteVendor(const Plugin& plugin, void* buffer) {
             break;
         case Texts::FromHost:
             WriteText(buffer, plugin.answers.summary);
+            break;
+        case Texts::ProcessUsage:
+            WriteProcessUsage(buffer);
             break;
         case Texts::NotWritten:
             break;
@@ -317,6 +344,7 @@ void WriteProduct(const Plugin& plugin, void* buffer) {
         case Texts::FromHost:
             WriteText(buffer, plugin.answers.product);
             break;
+        case Texts::ProcessUsage:
         case Texts::NotWritten:
             break;
     }
