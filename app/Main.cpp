@@ -2,13 +2,12 @@
 // an input handle, a plain message loop for the splash window) and shutdown.
 #include <windows.h>
 
-#include <gdiplus.h>
-
 #include "app/CommandLine.h"
 #include "app/OutputChannel.h"
 #include "app/RequestLoop.h"
 #include "crash/CrashFilter.h"
 #include "scan/ScanDriver.h"
+#include "splash/GdiplusHeaders.h"
 #include "splash/SplashWindow.h"
 
 namespace {

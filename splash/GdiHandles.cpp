@@ -36,12 +36,6 @@ void DeviceContext::Close() {
     context_ = nullptr;
 }
 
-HDC DeviceContext::Detach() {
-    HDC context = context_;
-    context_ = nullptr;
-    return context;
-}
-
 SelectedObject::SelectedObject(HDC context, HGDIOBJ object)
     : context_(context), previous_(SelectObject(context, object)) {}
 

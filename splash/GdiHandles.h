@@ -34,7 +34,6 @@ public:
     HDC Get() const { return context_; }
     bool IsValid() const { return context_ != nullptr; }
     void Close();
-    HDC Detach();
 
 private:
     HDC context_ = nullptr;
@@ -100,7 +99,6 @@ public:
     IStream* Get() const { return stream_; }
     // For functions that hand out a new reference; closes the current one first.
     IStream** Receive();
-    bool IsValid() const { return stream_ != nullptr; }
     void Close();
 
 private:

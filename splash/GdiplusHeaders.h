@@ -2,8 +2,8 @@
 // unqualified, which windows.h no longer defines then.
 #pragma once
 
-#include <windows.h>
 #include <objidl.h>
+#include <windows.h>
 
 #include <algorithm>
 

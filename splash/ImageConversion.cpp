@@ -1,5 +1,6 @@
 #include "splash/ImageConversion.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace {

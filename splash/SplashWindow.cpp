@@ -61,17 +61,19 @@ void createSplashWindow(HINSTANCE instance, HWND owner) {
 
     const POINT corner = BottomRightOfWorkArea(owner);
     RegisterSplashClass(instance);
-    splashWindow = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST,
-                                   kSplashClassName, kSplashTitle, WS_POPUP | WS_VISIBLE,
-                                   corner.x - size.cx - kSplashMargin,
-                                   corner.y - size.cy - kSplashMargin, size.cx, size.cy,
-                                   GetDesktopWindow(), nullptr, nullptr, nullptr);
+    splashWindow =
+        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kSplashClassName,
+                        kSplashTitle, WS_POPUP | WS_VISIBLE, corner.x - size.cx - kSplashMargin,
+                        corner.y - size.cy - kSplashMargin, size.cx, size.cy, GetDesktopWindow(),
+                        nullptr, nullptr, nullptr);
     if (!splashWindow) return;
     ShowSplashPixels(splashWindow, splashBitmap, size);
     SetActiveWindow(splashWindow);
 }
 
-HWND GetSplashWindow() { return splashWindow; }
+HWND GetSplashWindow() {
+    return splashWindow;
+}
 
 void DestroySplashWindow() {
     if (!splashWindow) return;

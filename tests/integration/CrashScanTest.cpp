@@ -50,7 +50,7 @@ TEST_P(CrashScan, EndsWithExitCodeNineAndOneDump) {
     std::wstring dumps = FreshDumpDirectory(crash.plugin);
     ServerLaunch launch;
     launch.dumpDirectory = dumps;
-    Session session = RunSession({Utf8(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
+    Session session = RunSession({Utf8FromWide(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 9u);
     std::string ending = std::string(crash.lastLine) + "\n";
@@ -83,7 +83,7 @@ TEST(CrashScanWithoutDumps, ExitCodeIsNineAndNoFileAppears) {
     std::wstring watched = FreshDumpDirectory(L"no-dump");
     ServerLaunch launch;
     launch.dumpDirectory = L"";
-    Session session = RunSession({Utf8(PluginPath(L"crash-dispatcher"))}, launch);
+    Session session = RunSession({Utf8FromWide(PluginPath(L"crash-dispatcher"))}, launch);
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 9u);
     EXPECT_TRUE(DumpFiles(watched).empty());

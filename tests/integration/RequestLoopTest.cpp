@@ -54,7 +54,7 @@ TEST(RequestLoop, CarriageReturnStaysInThePath) {
 }
 
 TEST(RequestLoop, NonAsciiPathArrivesAsUtf8) {
-    std::string path = Utf8(L"C:\\Plugins\\Caf\u00e9 \u65e5\u672c.dll");
+    std::string path = Utf8FromWide(L"C:\\Plugins\\Caf\u00e9 \u65e5\u672c.dll");
     Session session = RunSession({path});
     EXPECT_EQ(CountLines(session.transcript, ScanningLine(path)), 1u);
 }

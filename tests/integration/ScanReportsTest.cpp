@@ -50,7 +50,7 @@ std::string ExpectedOutcome(const ExpectedReport& report) {
 
 void ExpectReports(const std::vector<Case>& cases) {
     std::vector<std::string> requests;
-    for (const Case& c : cases) requests.push_back(Utf8(PluginPath(c.plugin)));
+    for (const Case& c : cases) requests.push_back(Utf8FromWide(PluginPath(c.plugin)));
     Session session = RunSession(requests);
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
@@ -58,7 +58,7 @@ void ExpectReports(const std::vector<Case>& cases) {
     ASSERT_EQ(outputs.size(), cases.size()) << session.transcript;
     for (size_t i = 0; i < cases.size(); ++i) {
         EXPECT_EQ(Outcome(outputs[i]), ExpectedOutcome(cases[i].report))
-            << "plugin " << Utf8(cases[i].plugin);
+            << "plugin " << Utf8FromWide(cases[i].plugin);
     }
 }
 
@@ -74,7 +74,7 @@ ExpectedReport Plugin(uint32_t id, const char* name, const char* product, int ca
 }
 
 TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
-    std::string path = Utf8(PluginPath(L"synth"));
+    std::string path = Utf8FromWide(PluginPath(L"synth"));
     Session session = RunSession({path});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
@@ -145,8 +145,8 @@ TEST(ScanReports, MidiAbilities) {
 }
 
 TEST(ScanReports, SecondMidiQueryIsSentOnlyAfterNo) {
-    Session session = RunSession({Utf8(PluginPath(L"midi-receive-first")),
-                                  Utf8(PluginPath(L"midi-receive-second"))});
+    Session session = RunSession({Utf8FromWide(PluginPath(L"midi-receive-first")),
+                                  Utf8FromWide(PluginPath(L"midi-receive-second"))});
     std::vector<std::string> outputs = RequestOutputs(session.transcript);
     ASSERT_EQ(outputs.size(), 2u);
     const std::string receiveEvents = "query=receiveVstEvents'";
@@ -217,7 +217,7 @@ TEST(ScanReports, LibrariesThatAreNotUsablePlugins) {
 
 TEST(ScanReports, RejectedRecordsAndBridgesGetNoFurtherCalls) {
     Session session =
-        RunSession({Utf8(PluginPath(L"bad-magic")), Utf8(PluginPath(L"jbridge"))});
+        RunSession({Utf8FromWide(PluginPath(L"bad-magic")), Utf8FromWide(PluginPath(L"jbridge"))});
     std::vector<std::string> outputs = RequestOutputs(session.transcript);
     ASSERT_EQ(outputs.size(), 2u);
     // Both plugins trace every call they receive through the host's canDo log.
@@ -229,7 +229,7 @@ TEST(ScanReports, RejectedRecordsAndBridgesGetNoFurtherCalls) {
 }
 
 TEST(ScanReports, LoadFailureReportsAnEmptyResultWithoutFinishing) {
-    Session session = RunSession({Utf8(PluginPath(L"does-not-exist"))});
+    Session session = RunSession({Utf8FromWide(PluginPath(L"does-not-exist"))});
     std::vector<std::string> outputs = RequestOutputs(session.transcript);
     ASSERT_EQ(outputs.size(), 1u);
     std::smatch code;
@@ -237,7 +237,7 @@ TEST(ScanReports, LoadFailureReportsAnEmptyResultWithoutFinishing) {
                                   std::regex("error:Failed to load library, err=(-?[0-9]+)\n")));
     ExpectedReport failed;
     failed.error = "Failed to load library, err=" + code[1].str();
-    EXPECT_EQ(outputs[0], "info:Scanning plugin: '" + Utf8(PluginPath(L"does-not-exist")) +
+    EXPECT_EQ(outputs[0], "info:Scanning plugin: '" + Utf8FromWide(PluginPath(L"does-not-exist")) +
                               "'\ninfo:Loading library...\n" + ExpectedOutcome(failed));
 }
 

@@ -13,7 +13,7 @@ const std::string kFreeing = "info:Freeing library...\n";
 const std::string kFreeingCached = "info:Freeing cached library...\n";
 const std::string kFreed = "info:Freed\n";
 
-std::string Shell(const std::string& suffix = "") { return Utf8(PluginPath(L"shell")) + suffix; }
+std::string Shell(const std::string& suffix = "") { return Utf8FromWide(PluginPath(L"shell")) + suffix; }
 
 // The cache lines of a transcript, in order, each with the request it follows.
 std::string CacheEvents(const std::string& transcript) {
@@ -31,7 +31,7 @@ std::string CacheEvents(const std::string& transcript) {
 
 TEST(ShellCache, ShellIsListedKeptReusedAndFreedForAnotherLibrary) {
     Session session = RunSession(
-        {Shell(), Shell(">7"), Shell(">5"), Shell(">9"), Utf8(PluginPath(L"effect"))});
+        {Shell(), Shell(">7"), Shell(">5"), Shell(">9"), Utf8FromWide(PluginPath(L"effect"))});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
     EXPECT_EQ(CacheEvents(session.transcript),
@@ -90,7 +90,7 @@ TEST(ShellCache, OnlyTheExactSamePathIsReused) {
     std::string shell = Shell();
     std::string otherCase = shell;
     otherCase.replace(otherCase.rfind("shell.dll"), 9, "SHELL.dll");
-    std::string synth = Utf8(PluginPath(L"synth"));
+    std::string synth = Utf8FromWide(PluginPath(L"synth"));
     Session session = RunSession({shell, otherCase, synth, synth});
     EXPECT_EQ(CacheEvents(session.transcript),
               kLoading + kKeeping + kFreeingCached + kFreed + kLoading + kKeeping +
@@ -99,7 +99,7 @@ TEST(ShellCache, OnlyTheExactSamePathIsReused) {
 
 TEST(ShellCache, ShellIdIsHexadecimalAndOnlyItsLastEightDigitsCount) {
     Session session = RunSession({Shell(">1000000007"), Shell(">0x7"), Shell(">"),
-                                  Shell(">7\r"), Utf8(PluginPath(L"shell-unnamed")) + ">80000001"});
+                                  Shell(">7\r"), Utf8FromWide(PluginPath(L"shell-unnamed")) + ">80000001"});
     const std::string& t = session.transcript;
     // >1000000007 and >7\r name sub-plugin 7; >0x7 and > name the shell itself.
     EXPECT_EQ(CountLines(t, ">:  \"name\":      \"Shell Seven\",\n"), 2u);
@@ -117,7 +117,7 @@ TEST(ShellCache, RequestStartingWithTheMarkerHasAnEmptyPath) {
 }
 
 TEST(ShellCache, LoadFailureAfterAShellFreesItFirst) {
-    std::string missing = Utf8(PluginPath(L"missing"));
+    std::string missing = Utf8FromWide(PluginPath(L"missing"));
     Session session = RunSession({Shell(), missing});
     size_t scanning = session.transcript.find("info:Scanning plugin: '" + missing + "'\n");
     ASSERT_NE(scanning, std::string::npos);
@@ -128,9 +128,9 @@ TEST(ShellCache, LoadFailureAfterAShellFreesItFirst) {
 }
 
 TEST(ShellCache, ListingsWithoutSubPluginsOrNames) {
-    Session session = RunSession({Utf8(PluginPath(L"shell-empty")),
-                                  Utf8(PluginPath(L"shell-unnamed")),
-                                  Utf8(PluginPath(L"shell-synth"))});
+    Session session = RunSession({Utf8FromWide(PluginPath(L"shell-empty")),
+                                  Utf8FromWide(PluginPath(L"shell-unnamed")),
+                                  Utf8FromWide(PluginPath(L"shell-synth"))});
     const std::string& t = session.transcript;
     // An empty listing keeps nothing loaded; the shells object is still written.
     EXPECT_NE(t.find(">:  \"category\":  10,\n>:  \"synthEdit\": false,\n>:  \"shells\": {\n"
@@ -141,7 +141,7 @@ TEST(ShellCache, ListingsWithoutSubPluginsOrNames) {
     EXPECT_NE(t.find(">:        \"80000001\": \"\",\n>:        \"00000011\": \"\",\n"),
               std::string::npos);
     // The synth flag overrides the shell category: no listing is asked for.
-    size_t synthScan = t.find("info:Scanning plugin: '" + Utf8(PluginPath(L"shell-synth")));
+    size_t synthScan = t.find("info:Scanning plugin: '" + Utf8FromWide(PluginPath(L"shell-synth")));
     ASSERT_NE(synthScan, std::string::npos);
     EXPECT_NE(t.find("opcode=70"), std::string::npos);
     EXPECT_EQ(t.find("opcode=70", synthScan), std::string::npos);
@@ -150,7 +150,7 @@ TEST(ShellCache, ListingsWithoutSubPluginsOrNames) {
 }
 
 TEST(ShellCache, EndlessListingIsCutAndTheScanFinishes) {
-    Session session = RunSession({Utf8(PluginPath(L"shell-endless"))});
+    Session session = RunSession({Utf8FromWide(PluginPath(L"shell-endless"))});
     ASSERT_TRUE(session.exited);
     const std::string& t = session.transcript;
     EXPECT_EQ(CountLines(t, "warn:Shell listing cut after 10000 sub-plugins\n"), 1u);

@@ -23,7 +23,7 @@ std::string ScanOnce(ServerProcess& server, const std::string& request) {
 // The process-usage plugin measures the server from inside and reports the
 // figures as its vendor text.
 Usage MeasureUsage(ServerProcess& server) {
-    std::string output = ScanOnce(server, Utf8(PluginPath(L"process-usage")));
+    std::string output = ScanOnce(server, Utf8FromWide(PluginPath(L"process-usage")));
     std::smatch figures;
     Usage usage;
     if (std::regex_search(output, figures, std::regex("handles=([0-9]+) private=([0-9]+)"))) {
@@ -45,8 +45,8 @@ void Scan(ServerProcess& server, const std::vector<std::string>& requests, int r
 // Loads and frees go to the runtime-free bare plugin, since a plugin's own
 // runtime may keep memory on every load; the shell stays cached meanwhile.
 void ScanMany(ServerProcess& server, int rounds) {
-    const std::string shell = Utf8(PluginPath(L"shell"));
-    Scan(server, {Utf8(PluginPath(L"bare")), Utf8(PluginPath(L"missing"))}, rounds);
+    const std::string shell = Utf8FromWide(PluginPath(L"shell"));
+    Scan(server, {Utf8FromWide(PluginPath(L"bare")), Utf8FromWide(PluginPath(L"missing"))}, rounds);
     Scan(server, {shell}, 1);
     Scan(server, {shell + ">5", shell + ">9", shell}, rounds / 2);
 }

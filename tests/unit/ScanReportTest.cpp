@@ -3,9 +3,8 @@
 
 #include <cstdint>
 #include <string>
-#include <thread>
 
-#include "app/OutputChannel.h"
+#include "OutputCapture.h"
 #include "scan/ScanResult.h"
 
 namespace {
@@ -20,30 +19,10 @@ std::wstring Shown(const WideString& text) {
     return text.IsNull() ? L"<null>" : text.Chars();
 }
 
-// The bytes WriteScanReport puts on a real pipe. The reader runs on its own
-// thread because every line is flushed, and a flush waits for the reader.
 std::string CaptureReport(const ScanResult& result) {
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, nullptr, 0)) {
-        ADD_FAILURE() << "CreatePipe failed: " << GetLastError();
-        return {};
-    }
-    std::string bytes;
-    std::thread reader([&] {
-        char chunk[256];
-        DWORD got = 0;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
-            bytes.append(chunk, got);
-    });
-    HANDLE previous = GetOutputHandle();
-    SetOutputHandle(writeEnd);
+    OutputCapture capture;
     WriteScanReport(result);
-    SetOutputHandle(previous);
-    CloseHandle(writeEnd);
-    reader.join();
-    CloseHandle(readEnd);
-    return bytes;
+    return capture.Finish();
 }
 
 void AddShell(ScanResult& result, int32_t id, const wchar_t* name) {

@@ -8,6 +8,7 @@
 #include "splash/GdiHandles.h"
 #include "splash/ImageConversion.h"
 #include "splash/SplashBitmap.h"
+#include "splash/SplashWindow.h"
 
 namespace {
 
@@ -22,13 +23,42 @@ Bytes PixelAt(const uint8_t* bits, size_t index) {
     return Bytes(bits + index * 4, bits + index * 4 + 4);
 }
 
+// --- Handle owners ---------------------------------------------------------
+
+TEST(SplashHandles, SelectedObjectPutsThePreviousObjectBack) {
+    DeviceContext memory(CreateCompatibleDC(nullptr));
+    ASSERT_TRUE(memory.IsValid());
+    const HGDIOBJ original = GetCurrentObject(memory.Get(), OBJ_BITMAP);
+    GdiObject bitmap(CreateBitmap(2, 2, 1, 32, nullptr));
+    {
+        SelectedObject selected(memory.Get(), bitmap.Get());
+        ASSERT_TRUE(selected.IsValid());
+        EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BITMAP), bitmap.Get());
+    }
+    EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BITMAP), original);
+}
+
+TEST(SplashHandles, ClosingKeepsTheCallersLastError) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    GdiObject object(reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(0x7FFF0)));
+    object.Close();
+    DeviceContext context(reinterpret_cast<HDC>(static_cast<uintptr_t>(0x7FFF0)));
+    context.Close();
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, 16));
+    memory.Close();
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(object.IsValid());
+    EXPECT_FALSE(context.IsValid());
+    EXPECT_FALSE(memory.IsValid());
+}
+
 // --- Premultiplication -----------------------------------------------------
 
 TEST(SplashPremultiply, ScalesColoursByAlphaRoundingDown) {
-    Bytes pixels = {1, 128, 255, 128,  // blue 1, green 128, red 255 at alpha 128
-                    0, 0, 0, 179,      // black at alpha 179
-                    200, 100, 50, 0,   // anything at alpha 0
-                    7, 8, 9, 255};     // opaque
+    Bytes pixels = {1,   128, 255, 128,   // blue 1, green 128, red 255 at alpha 128
+                    0,   0,   0,   179,   // black at alpha 179
+                    200, 100, 50,  0,     // anything at alpha 0
+                    7,   8,   9,   255};  // opaque
     PremultiplyPixels(pixels.data(), 4);
     EXPECT_EQ(PixelAt(pixels.data(), 0), Pixel(0, 64, 128, 128));
     EXPECT_EQ(PixelAt(pixels.data(), 1), Pixel(0, 0, 0, 179));
@@ -72,9 +102,9 @@ TEST(SplashRowConversion, ThirtyTwoBitFormats) {
 
 TEST(SplashRowConversion, FormatsWithoutConversionStayTransparent) {
     const Bytes eightBytes = {9, 9, 9, 9, 9, 9, 9, 9};
-    for (Gdiplus::PixelFormat format : {PixelFormat32bppPARGB, PixelFormat16bppARGB1555,
-                                        PixelFormat16bppGrayScale, PixelFormat48bppRGB,
-                                        PixelFormat64bppARGB, PixelFormat8bppIndexed}) {
+    for (Gdiplus::PixelFormat format :
+         {PixelFormat32bppPARGB, PixelFormat16bppARGB1555, PixelFormat16bppGrayScale,
+          PixelFormat48bppRGB, PixelFormat64bppARGB, PixelFormat8bppIndexed}) {
         EXPECT_EQ(ConvertOne(format, eightBytes), Pixel(0, 0, 0, 0)) << format;
     }
 }
@@ -115,83 +145,24 @@ void AppendLittleEndian(Bytes& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-void AppendBigEndian(Bytes& out, uint32_t value) {
-    for (int i = 3; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// A BMP file; `rows` are given top row first, each already padded to 4 bytes.
-Bytes BmpFile(int width, int height, int bitCount, uint32_t compression, const Bytes& extra,
-              const std::vector<Bytes>& rows) {
-    Bytes pixels;
-    for (auto row = rows.rbegin(); row != rows.rend(); ++row)
-        pixels.insert(pixels.end(), row->begin(), row->end());
-    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(extra.size());
+// An 8-bit palette BMP, 2 by 1 pixels: palette entry 1, then entry 0.
+Bytes PaletteBmp(const Bytes& palette) {
+    const uint32_t offset = 14 + 40 + 256 * 4;
     Bytes file = {'B', 'M'};
-    AppendLittleEndian(file, offset + static_cast<uint32_t>(pixels.size()), 4);
-    AppendLittleEndian(file, 0, 4);
-    AppendLittleEndian(file, offset, 4);
-    AppendLittleEndian(file, 40, 4);
-    AppendLittleEndian(file, static_cast<uint32_t>(width), 4);
-    AppendLittleEndian(file, static_cast<uint32_t>(height), 4);
-    AppendLittleEndian(file, 1, 2);
-    AppendLittleEndian(file, static_cast<uint32_t>(bitCount), 2);
-    AppendLittleEndian(file, compression, 4);
-    for (int i = 0; i < 5; ++i) AppendLittleEndian(file, 0, 4);
-    file.insert(file.end(), extra.begin(), extra.end());
-    file.insert(file.end(), pixels.begin(), pixels.end());
+    for (uint32_t field : {offset + 4, 0u, offset}) AppendLittleEndian(file, field, 4);
+    for (uint32_t field : {40u, 2u, 1u}) AppendLittleEndian(file, field, 4);
+    AppendLittleEndian(file, 1, 2);  // planes
+    AppendLittleEndian(file, 8, 2);  // bits per pixel
+    for (int i = 0; i < 6; ++i) AppendLittleEndian(file, 0, 4);
+    file.insert(file.end(), palette.begin(), palette.end());
+    file.resize(offset, 0);
+    file.insert(file.end(), {1, 0, 0, 0});
     return file;
-}
-
-uint32_t Crc32(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-    }
-    return ~crc;
-}
-
-void AppendChunk(Bytes& png, const char* type, const Bytes& data) {
-    AppendBigEndian(png, static_cast<uint32_t>(data.size()));
-    Bytes body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    png.insert(png.end(), body.begin(), body.end());
-    AppendBigEndian(png, Crc32(body.data(), body.size()));
-}
-
-// An 8-bit RGBA PNG, its pixel data in one stored (uncompressed) deflate block.
-Bytes RgbaPng(uint32_t width, uint32_t height, const Bytes& rgba) {
-    Bytes raw;
-    for (uint32_t y = 0; y < height; ++y) {
-        raw.push_back(0);
-        raw.insert(raw.end(), rgba.begin() + y * width * 4, rgba.begin() + (y + 1) * width * 4);
-    }
-    uint32_t a = 1, b = 0;
-    for (uint8_t byte : raw) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
-    }
-    Bytes zlib = {0x78, 0x01, 0x01};
-    AppendLittleEndian(zlib, static_cast<uint32_t>(raw.size()), 2);
-    AppendLittleEndian(zlib, static_cast<uint32_t>(~raw.size() & 0xFFFF), 2);
-    zlib.insert(zlib.end(), raw.begin(), raw.end());
-    AppendBigEndian(zlib, b << 16 | a);
-
-    Bytes header;
-    AppendBigEndian(header, width);
-    AppendBigEndian(header, height);
-    header.insert(header.end(), {8, 6, 0, 0, 0});
-    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    AppendChunk(png, "IHDR", header);
-    AppendChunk(png, "IDAT", zlib);
-    AppendChunk(png, "IEND", {});
-    return png;
 }
 
 struct DibView {
     int width = 0;
     int height = 0;
-    int bitCount = 0;
     const uint8_t* bits = nullptr;
 };
 
@@ -201,7 +172,6 @@ DibView Describe(const GdiObject& dib) {
     if (GetObjectW(dib.Get(), sizeof(section), &section) != sizeof(section)) return view;
     view.width = section.dsBm.bmWidth;
     view.height = section.dsBm.bmHeight;
-    view.bitCount = section.dsBm.bmBitsPixel;
     view.bits = static_cast<const uint8_t*>(section.dsBm.bmBits);
     return view;
 }
@@ -228,47 +198,9 @@ protected:
 
 ULONG_PTR SplashDecode::token_ = 0;
 
-TEST_F(SplashDecode, PngIsPremultipliedWithItsTopRowShownOnTop) {
-    const Bytes rgba = {255, 128, 1, 128, 10, 20, 30, 0,  //
-                        0, 0, 0, 179, 40, 50, 60, 255};
-    GdiObject owner(Decode(RgbaPng(2, 2, rgba)));
-    ASSERT_TRUE(owner.IsValid());
-    DibView view = Describe(owner);
-    EXPECT_EQ(view.width, 2);
-    EXPECT_EQ(view.height, 2);
-    EXPECT_EQ(view.bitCount, 32);
-    EXPECT_EQ(Shown(view, 0, 0), Pixel(0, 64, 128, 128));
-    EXPECT_EQ(Shown(view, 1, 0), Pixel(0, 0, 0, 0));
-    EXPECT_EQ(Shown(view, 0, 1), Pixel(0, 0, 0, 179));
-    EXPECT_EQ(Shown(view, 1, 1), Pixel(60, 50, 40, 255));
-}
-
-TEST_F(SplashDecode, OddWidth24BitImageIsOpaqueAndUnskewed) {
-    const std::vector<Bytes> rows = {{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0},
-                                     {11, 12, 13, 14, 15, 16, 17, 18, 19, 0, 0, 0}};
-    GdiObject owner(Decode(BmpFile(3, 2, 24, BI_RGB, {}, rows)));
-    ASSERT_TRUE(owner.IsValid());
-    DibView view = Describe(owner);
-    EXPECT_EQ(Shown(view, 0, 0), Pixel(1, 2, 3, 255));
-    EXPECT_EQ(Shown(view, 2, 0), Pixel(7, 8, 9, 255));
-    EXPECT_EQ(Shown(view, 0, 1), Pixel(11, 12, 13, 255));
-    EXPECT_EQ(Shown(view, 2, 1), Pixel(17, 18, 19, 255));
-}
-
-TEST_F(SplashDecode, Rgb565ImageKeepsItsShiftedFields) {
-    Bytes masks;
-    for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) AppendLittleEndian(masks, mask, 4);
-    GdiObject owner(Decode(BmpFile(2, 1, 16, BI_BITFIELDS, masks, {{0x00, 0xF8, 0x1F, 0x00}})));
-    ASSERT_TRUE(owner.IsValid());
-    DibView view = Describe(owner);
-    EXPECT_EQ(Shown(view, 0, 0), Pixel(0, 0, 248, 255));
-    EXPECT_EQ(Shown(view, 1, 0), Pixel(248, 0, 0, 255));
-}
-
 TEST_F(SplashDecode, PaletteImageIsShownThroughItsPalette) {
-    Bytes palette = {0, 0, 255, 0, 255, 0, 0, 0};  // entry 0 red, entry 1 blue (B, G, R, 0)
-    palette.resize(256 * 4, 0);
-    GdiObject owner(Decode(BmpFile(2, 1, 8, BI_RGB, palette, {{1, 0, 0, 0}})));
+    // Entry 0 red, entry 1 blue, each as blue, green, red, reserved.
+    GdiObject owner(Decode(PaletteBmp({0, 0, 255, 0, 255, 0, 0, 0})));
     ASSERT_TRUE(owner.IsValid());
     DibView view = Describe(owner);
     EXPECT_EQ(Shown(view, 0, 0), Pixel(255, 0, 0, 255));
@@ -281,8 +213,52 @@ TEST_F(SplashDecode, UndecodableBytesGiveNoBitmap) {
               nullptr);
 }
 
-TEST_F(SplashDecode, ModuleWithoutTheImageGivesNoBitmap) {
+TEST_F(SplashDecode, ModuleWithoutTheImageGivesNoBitmapAndNoWindow) {
     EXPECT_EQ(loadSplashBitmap(GetModuleHandleW(nullptr)), nullptr);
+    createSplashWindow(GetModuleHandleW(nullptr), nullptr);
+    EXPECT_EQ(GetSplashWindow(), nullptr);
+    DestroySplashWindow();
+    EXPECT_EQ(GetSplashWindow(), nullptr);
 }
 
 }  // namespace
+
+// --- The image shipped in the server's resources -----------------------------
+
+class ServerModule {
+public:
+    ServerModule() {
+        wchar_t path[MAX_PATH] = {};
+        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring file(path, length);
+        file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"ScanServer-x64.exe";
+        module_ = LoadLibraryExW(file.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }
+    ServerModule(const ServerModule&) = delete;
+    ServerModule& operator=(const ServerModule&) = delete;
+    ~ServerModule() {
+        if (module_) FreeLibrary(module_);
+    }
+    HMODULE Get() const { return module_; }
+
+private:
+    HMODULE module_ = nullptr;
+};
+
+TEST_F(SplashDecode, ShippedImageIsPremultipliedWithTransparentCornersAndWhiteCaption) {
+    ServerModule server;
+    ASSERT_NE(server.Get(), nullptr) << "ScanServer-x64.exe beside the test program";
+    GdiObject owner(loadSplashBitmap(server.Get()));
+    ASSERT_TRUE(owner.IsValid());
+    DibView view = Describe(owner);
+    EXPECT_EQ(view.width, 120);
+    EXPECT_EQ(view.height, 120);
+    for (int corner : {0, 119}) {
+        EXPECT_EQ(Shown(view, corner, 0), Pixel(0, 0, 0, 0));
+        EXPECT_EQ(Shown(view, corner, 119), Pixel(0, 0, 0, 0));
+    }
+    EXPECT_EQ(Shown(view, 4, 60), Pixel(38 * 179 / 255, 30 * 179 / 255, 28 * 179 / 255, 179));
+    EXPECT_EQ(Shown(view, 40, 30), Pixel(214, 150, 38, 255));  // the emblem
+    EXPECT_EQ(Shown(view, 8, 84), Pixel(255, 255, 255, 255));  // the caption's S
+}

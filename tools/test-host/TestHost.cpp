@@ -11,17 +11,9 @@
 #include <vector>
 
 #include "host/ServerProcess.h"
+#include "host/Text.h"
 
 namespace {
-
-std::string ToUtf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(),
-                        bytes, nullptr, nullptr);
-    return utf8;
-}
 
 int Usage() {
     std::fputs(
@@ -60,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     std::string ignored;
     for (const std::wstring& request : requests) {
         if (server.WaitForReady(INFINITE, ignored) != WaitResult::kReady) break;
-        if (!server.SendRequest(ToUtf8(request))) break;
+        if (!server.SendRequest(Utf8FromWide(request))) break;
     }
     server.WaitForReady(INFINITE, ignored);
     server.CloseInput();

@@ -9,15 +9,6 @@ std::wstring PluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".dll";
 }
 
-std::string Utf8(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(),
-                        bytes, nullptr, nullptr);
-    return utf8;
-}
-
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch) {
     constexpr DWORD kGenerousWait = 120000;
     if (launch.serverPath.empty()) launch.serverPath = ServerPath();

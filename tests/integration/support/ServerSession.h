@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "host/ServerProcess.h"
+#include "host/Text.h"
 
 std::wstring ServerPath();
 std::wstring PluginPath(const std::wstring& name);
-std::string Utf8(const std::wstring& text);
 
 struct Session {
     std::string transcript;
