@@ -105,12 +105,18 @@ bool ServerProcess::Start(const ServerLaunch& launch) {
         if (launch.dumpDirectory) commandLine += L" " + QuoteArgument(*launch.dumpDirectory);
     }
 
+    // With the usual arguments the server has no standard handles: under Wine,
+    // processes the server starts in turn (explorer.exe for its first window)
+    // get copies of them and would keep the answer pipe open after the server
+    // has ended. Nor does it get ours, for the same reason.
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = childOutput;
+    if (launch.argumentsInstead) {
+        startup.hStdInput = childInput;
+        startup.hStdOutput = childOutput;
+        startup.hStdError = childOutput;
+    }
     PROCESS_INFORMATION created = {};
     BOOL started;
     {

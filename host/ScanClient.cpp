@@ -1,0 +1,177 @@
+#include "host/ScanClient.h"
+
+#include <map>
+
+#include "host/Text.h"
+
+namespace {
+
+// The end of a server whose output has closed comes at most this much later.
+constexpr DWORD kExitAfterCloseMilliseconds = 10000;
+// How long a crashed server may take to write its dump (seconds under Wine).
+constexpr DWORD kDumpWritingMilliseconds = 120000;
+
+constexpr wchar_t kDumpPattern[] = L"ScanServer-x64-*.mdmp";
+
+using DumpFiles = std::map<std::wstring, uint64_t>;  // name to last-write time
+
+uint64_t FileTimeValue(const FILETIME& time) {
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+DumpFiles ListDumps(const std::wstring& directory) {
+    DumpFiles dumps;
+    if (directory.empty()) return dumps;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"\\" + kDumpPattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return dumps;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            dumps[found.cFileName] = FileTimeValue(found.ftLastWriteTime);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return dumps;
+}
+
+// The newest dump that is new, or was written again, since `before`.
+std::wstring NewDump(const std::wstring& directory, const DumpFiles& before) {
+    std::wstring newest;
+    uint64_t newestTime = 0;
+    for (const auto& [name, time] : ListDumps(directory)) {
+        auto earlier = before.find(name);
+        if (earlier != before.end() && earlier->second == time) continue;
+        if (newest.empty() || time >= newestTime) {
+            newest = name;
+            newestTime = time;
+        }
+    }
+    return newest.empty() ? newest : directory + L"\\" + newest;
+}
+
+void AddLine(ChannelLines& lines, const std::string& line) {
+    size_t colon = line.find(':');
+    std::string channel = colon == std::string::npos ? std::string() : line.substr(0, colon);
+    std::string text = colon == std::string::npos ? line : line.substr(colon + 1);
+    if (channel == "info") {
+        lines.info.push_back(text);
+    } else if (channel == "warn") {
+        lines.warnings.push_back(text);
+    } else if (channel == "error") {
+        lines.errors.push_back(text);
+    } else if (channel == ">") {
+        lines.report.push_back(text);
+    } else {
+        lines.other.push_back(line);
+    }
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
+ChannelLines SortByChannel(const std::string& output) {
+    ChannelLines lines;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        AddLine(lines, output.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId) {
+    return libraryPath + L">" + WideFromUtf8(FormatHexId(shellId));
+}
+
+ScanClient::ScanClient(ServerSettings settings) : settings_(std::move(settings)) {}
+
+bool ScanClient::Start(std::string& failure) {
+    server_.reset();
+    auto server = std::make_unique<ServerProcess>();
+    ServerLaunch launch;
+    launch.serverPath = settings_.serverPath;
+    launch.ownerWindow = settings_.ownerWindow;
+    if (!settings_.dumpDirectory.empty()) launch.dumpDirectory = settings_.dumpDirectory;
+    if (!server->Start(launch)) {
+        failure = "cannot start the scan server " + Utf8FromWide(settings_.serverPath) + ": " +
+                  SystemErrorText(GetLastError());
+        return false;
+    }
+    std::string banner;
+    switch (server->WaitForReady(settings_.startTimeoutMilliseconds, banner)) {
+        case WaitResult::kReady:
+            server_ = std::move(server);
+            return true;
+        case WaitResult::kTimedOut:
+            server->Terminate();
+            failure = "the scan server " + Utf8FromWide(settings_.serverPath) +
+                      " gave no \"ready:\" prompt within " +
+                      std::to_string(settings_.startTimeoutMilliseconds / 1000) + " s";
+            return false;
+        case WaitResult::kClosed:
+            break;
+    }
+    std::optional<DWORD> exitCode = server->WaitForExit(kExitAfterCloseMilliseconds);
+    if (!exitCode) server->Terminate();
+    failure = "the scan server " + Utf8FromWide(settings_.serverPath) +
+              " ended before its first \"ready:\" prompt" +
+              (exitCode ? " (exit code " + std::to_string(*exitCode) + ")" : std::string());
+    return false;
+}
+
+ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMilliseconds) {
+    ScanAnswer answer;
+    if (!server_) return answer;
+    DumpFiles dumpsBefore = ListDumps(settings_.dumpDirectory);
+    std::string output;
+    // A failed write means the server is already gone; its output tells the rest.
+    WaitResult waited = server_->SendRequest(Utf8FromWide(request))
+                            ? server_->WaitForReady(timeoutMilliseconds, output)
+                            : server_->WaitForReady(kExitAfterCloseMilliseconds, output);
+    // A server writing a dump has crashed already, and writing the dump may
+    // take longer than a scan is given.
+    if (waited == WaitResult::kTimedOut && !NewDump(settings_.dumpDirectory, dumpsBefore).empty()) {
+        std::string more;
+        waited = server_->WaitForReady(kDumpWritingMilliseconds, more);
+        output += more;
+    }
+    answer.lines = SortByChannel(output);
+    switch (waited) {
+        case WaitResult::kReady:
+            answer.end = ScanEnd::kAnswered;
+            answer.reportRead = ParseReport(JoinLines(answer.lines.report), answer.report);
+            return answer;
+        case WaitResult::kTimedOut:
+            answer.end = ScanEnd::kTimedOut;
+            server_->Terminate();
+            server_.reset();
+            return answer;
+        case WaitResult::kClosed:
+            break;
+    }
+    EndAfterOutputClosed(answer);
+    if (answer.end == ScanEnd::kCrashed) {
+        answer.dumpPath = NewDump(settings_.dumpDirectory, dumpsBefore);
+    }
+    return answer;
+}
+
+void ScanClient::EndAfterOutputClosed(ScanAnswer& answer) {
+    std::optional<DWORD> exitCode = server_->WaitForExit(kExitAfterCloseMilliseconds);
+    if (!exitCode) server_->Terminate();
+    answer.exitCode = exitCode.value_or(0);
+    answer.end = exitCode == std::optional<DWORD>(kPluginCrashExitCode) ? ScanEnd::kCrashed
+                                                                        : ScanEnd::kServerFailed;
+    server_.reset();
+}
+
+void ScanClient::Stop() {
+    server_.reset();
+}

@@ -1,0 +1,75 @@
+// One scan server as a host uses it: started with its pipes, owner window and
+// dump directory, asked one request at a time, its answer sorted by channel
+// and its report read, and its end told apart: exit code 9 when a plugin
+// crashed it (with the dump it left), any other end a failure of the server.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/PluginReport.h"
+#include "host/ServerProcess.h"
+
+inline constexpr DWORD kPluginCrashExitCode = 9;
+
+// The lines of one answer by channel, each without its channel name, colon
+// and line feed; a line of no known channel stays whole in `other`.
+struct ChannelLines {
+    std::vector<std::string> info;
+    std::vector<std::string> warnings;
+    std::vector<std::string> errors;
+    std::vector<std::string> report;
+    std::vector<std::string> other;
+};
+
+ChannelLines SortByChannel(const std::string& output);
+
+enum class ScanEnd { kAnswered, kCrashed, kTimedOut, kServerFailed };
+
+struct ScanAnswer {
+    ScanEnd end = ScanEnd::kServerFailed;
+    ChannelLines lines;
+    bool reportRead = false;  // the report was there and well formed
+    PluginReport report;
+    DWORD exitCode = 0;     // when the server ended
+    std::wstring dumpPath;  // when it crashed and left a new dump
+};
+
+struct ServerSettings {
+    std::wstring serverPath;
+    uint64_t ownerWindow = 0;
+    // Where the server writes its dumps; it must exist. Empty: no dumps.
+    std::wstring dumpDirectory;
+    DWORD startTimeoutMilliseconds = 60000;
+};
+
+// The request for one sub-plugin of a shell: "path>ID", the id in hexadecimal.
+std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId);
+
+class ScanClient {
+public:
+    explicit ScanClient(ServerSettings settings);
+    ScanClient(const ScanClient&) = delete;
+    ScanClient& operator=(const ScanClient&) = delete;
+
+    // Starts a server and waits for its first prompt; `failure` says why not.
+    [[nodiscard]] bool Start(std::string& failure);
+    bool IsRunning() const { return server_ != nullptr; }
+    // Sends one request to the running server and waits for the next prompt.
+    // Unless the answer came, the server is gone afterwards (a timed-out one
+    // is ended here) and Start has to be called again. A server that has begun
+    // a dump when the time is up is given the time to finish it.
+    ScanAnswer Scan(const std::wstring& request, DWORD timeoutMilliseconds);
+    // Closes the server's input and waits for its orderly end.
+    void Stop();
+
+private:
+    void EndAfterOutputClosed(ScanAnswer& answer);
+
+    ServerSettings settings_;
+    std::unique_ptr<ServerProcess> server_;
+};

@@ -1,0 +1,191 @@
+// The host client library against the real server and test plugins: the
+// report read into a record, the answer sorted by channel, shells asked on
+// the same server, and the ends of a server told apart.
+#include <gtest/gtest.h>
+
+#include "host/ScanClient.h"
+#include "host/Text.h"
+#include "support/ScanPluginsSupport.h"
+#include "support/ServerSession.h"
+
+namespace {
+
+constexpr DWORD kAmpleMilliseconds = 120000;
+
+std::string ReportWith(const std::string& members) {
+    return "{\n  \"id\":        \"FFFFFFFF\",\n" + members +
+           "  \"version\":   \"\",\n  \"error\":     \"\",\n  \"numInputs\": -1,\n"
+           "  \"numOutputs\":2,\n  \"wantsMidi\":  false,\n  \"sendsMidi\": true,\n"
+           "  \"platform\":  \"x64\",\n  \"audio64\":   false,\n  \"category\":  10,\n"
+           "  \"synthEdit\": false,\n  \"shells\": {\n        \"80000001\": \"Hi, }\",\n"
+           "        \"00000011\": \"\",\n  },\n}\n";
+}
+
+const std::string kPlainMembers =
+    "  \"name\":      \"a,}\",\n  \"vendor\":    \"b, ]\",\n  \"product\":   \"\\\\\",\n";
+
+TEST(ReportReading, TrailingCommasGoAndCommasInTextsStay) {
+    PluginReport report;
+    ASSERT_TRUE(ParseReport(ReportWith(kPlainMembers), report));
+    EXPECT_EQ(report.id, 0xFFFFFFFFu);
+    EXPECT_EQ(report.name, "a,}");
+    EXPECT_EQ(report.vendor, "b, ]");
+    EXPECT_EQ(report.product, "\\");
+    EXPECT_EQ(report.numInputs, -1);
+    EXPECT_TRUE(report.sendsMidi);
+    ASSERT_EQ(report.shells.size(), 2u);
+    EXPECT_EQ(report.shells[0], (ShellPlugin{0x80000001u, "Hi, }"}));
+    EXPECT_EQ(report.shells[1], (ShellPlugin{0x11u, ""}));
+}
+
+TEST(ReportReading, MalformedReportsAreRefused) {
+    PluginReport report;
+    std::string good = ReportWith(kPlainMembers);
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "\"1FFFFFFFF\""), report));
+    EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "\"FFFFFFFG\""), report));
+    EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "-1"), report));
+    EXPECT_FALSE(ParseReport(replaced("-1", "\"-1\""), report));
+    EXPECT_FALSE(ParseReport(replaced("-1", "4294967295"), report));
+    EXPECT_FALSE(ParseReport(replaced("\"80000001\"", "\"x\""), report));
+    EXPECT_FALSE(ParseReport(replaced("  \"shells\": {", "  \"other\": {"), report));
+    EXPECT_FALSE(ParseReport(replaced("  \"numInputs\": -1,\n", ""), report));
+    EXPECT_FALSE(ParseReport(good.substr(0, good.size() - 3), report));
+}
+
+class ScanClientTest : public ::testing::Test {
+protected:
+    ScanClient& Client(const std::wstring& dumpDirectory = L"") {
+        ServerSettings settings;
+        settings.serverPath = ServerPath();
+        settings.dumpDirectory = dumpDirectory;
+        client_ = std::make_unique<ScanClient>(settings);
+        std::string failure;
+        EXPECT_TRUE(client_->Start(failure)) << failure;
+        return *client_;
+    }
+
+    std::unique_ptr<ScanClient> client_;
+};
+
+TEST_F(ScanClientTest, TextsAreUnescapedToUtf8) {
+    ScanAnswer answer = Client().Scan(PluginPath(L"special-texts"), kAmpleMilliseconds);
+    ASSERT_EQ(answer.end, ScanEnd::kAnswered);
+    ASSERT_TRUE(answer.reportRead);
+    EXPECT_EQ(answer.report.name, "Quote \" Backslash \\ Slash / Tab \t End");
+    EXPECT_EQ(answer.report.vendor, "Caf\xC3\xA9 \x01\x1F\x7F ~");
+    EXPECT_EQ(answer.report.product, "\xC3\x83\xC2\xA9 \b\f\n\r");
+    EXPECT_EQ(answer.report.id, 0x54547370u);
+    EXPECT_TRUE(answer.lines.errors.empty());
+}
+
+TEST_F(ScanClientTest, LinesAreSortedByChannel) {
+    ScanClient& client = Client();
+    ScanAnswer failed = client.Scan(PluginPath(L"entry-null"), kAmpleMilliseconds);
+    ASSERT_EQ(failed.end, ScanEnd::kAnswered);
+    EXPECT_EQ(failed.lines.errors, std::vector<std::string>{"Entry point returned NULL"});
+    EXPECT_EQ(failed.report.error, "Entry point returned NULL");
+    EXPECT_EQ(failed.report.version, "3.1.4.1");
+    ASSERT_FALSE(failed.lines.info.empty());
+    EXPECT_EQ(failed.lines.info[0],
+              "Scanning plugin: '" + Utf8FromWide(PluginPath(L"entry-null")) + "'");
+    EXPECT_EQ(failed.lines.report.front(), "{");
+    EXPECT_EQ(failed.lines.report.back(), "}");
+    EXPECT_TRUE(failed.lines.other.empty());
+
+    ScanAnswer queries = client.Scan(PluginPath(L"host-queries"), kAmpleMilliseconds);
+    ASSERT_TRUE(queries.reportRead);
+    EXPECT_EQ(queries.lines.warnings,
+              (std::vector<std::string>{
+                  "Unhandled audioMaster opCode - 5", "Unhandled audioMaster opCode - 7",
+                  "Unhandled audioMaster opCode - 13", "Unhandled audioMaster opCode - 100",
+                  "Unhandled audioMaster opCode - -1"}));
+    EXPECT_TRUE(queries.lines.errors.empty());
+}
+
+TEST_F(ScanClientTest, ShellKeepsTheServersOrderAndItsSubPluginsComeFromTheSameServer) {
+    ScanClient& client = Client();
+    std::wstring shell = PluginPath(L"shell-unnamed");
+    ScanAnswer listing = client.Scan(shell, kAmpleMilliseconds);
+    ASSERT_TRUE(listing.reportRead);
+    EXPECT_EQ(listing.report.category, kShellCategory);
+    EXPECT_EQ(listing.report.shells,
+              (std::vector<ShellPlugin>{{0x80000001u, ""}, {0x00000011u, ""}}));
+
+    EXPECT_EQ(ShellRequest(shell, 0x80000001u), shell + L">80000001");
+    ScanAnswer sub = client.Scan(ShellRequest(shell, 0x80000001u), kAmpleMilliseconds);
+    ASSERT_TRUE(sub.reportRead);
+    EXPECT_EQ(sub.report.id, 0x80000001u);
+    EXPECT_EQ(sub.report.name, "High Bit");
+    EXPECT_EQ(std::count(sub.lines.info.begin(), sub.lines.info.end(),
+                         "Re-using previous library instance..."),
+              1);
+}
+
+// The limit is shorter than the dump takes under Wine: a server that has
+// begun its dump still counts as crashed, not as timed out.
+TEST_F(ScanClientTest, CrashGivesExitCodeNineAndTheNewDump) {
+    TempFolder dumps;
+    dumps.WriteFile(L"ScanServer-x64-2000-01-01-00-00-00.mdmp", "older dump");
+    ScanClient& client = Client(dumps.Path());
+    ScanAnswer crashed = client.Scan(PluginPath(L"crash-entry"), 4000);
+    EXPECT_EQ(crashed.end, ScanEnd::kCrashed);
+    EXPECT_EQ(crashed.exitCode, kPluginCrashExitCode);
+    EXPECT_FALSE(crashed.reportRead);
+    EXPECT_FALSE(client.IsRunning());
+    std::vector<std::wstring> files = FilesIn(dumps.Path(), L"*.mdmp");
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(crashed.dumpPath, dumps.Path() + L"\\" + files[1]);
+    EXPECT_EQ(ReadBytes(crashed.dumpPath).substr(0, 4), "MDMP");
+    EXPECT_EQ(crashed.lines.info.back(), "Calling entry point...");
+
+    std::string failure;
+    ASSERT_TRUE(client.Start(failure)) << failure;
+    ScanAnswer after = client.Scan(PluginPath(L"synth"), kAmpleMilliseconds);
+    ASSERT_TRUE(after.reportRead);
+    EXPECT_EQ(after.report.name, "Test Synth");
+}
+
+TEST_F(ScanClientTest, CrashWithoutDumpDirectoryHasNoDump) {
+    ScanAnswer crashed = Client().Scan(PluginPath(L"crash-dispatcher"), kAmpleMilliseconds);
+    EXPECT_EQ(crashed.end, ScanEnd::kCrashed);
+    EXPECT_EQ(crashed.exitCode, kPluginCrashExitCode);
+    EXPECT_TRUE(crashed.dumpPath.empty());
+}
+
+TEST_F(ScanClientTest, HangingPluginTimesOutAndTheServerIsEnded) {
+    ScanClient& client = Client();
+    ScanAnswer hung = client.Scan(PluginPath(L"hang"), 2000);
+    EXPECT_EQ(hung.end, ScanEnd::kTimedOut);
+    EXPECT_FALSE(client.IsRunning());
+    EXPECT_EQ(hung.lines.info.back(), "Calling entry point...");
+    std::string failure;
+    ASSERT_TRUE(client.Start(failure)) << failure;
+    EXPECT_TRUE(client.Scan(PluginPath(L"effect"), kAmpleMilliseconds).reportRead);
+}
+
+TEST(ScanClientStart, ServerThatCannotStartIsExplained) {
+    ServerSettings missing;
+    missing.serverPath = ProgramDirectory() + L"no-such-server.exe";
+    ScanClient absent(missing);
+    std::string failure;
+    EXPECT_FALSE(absent.Start(failure));
+    EXPECT_EQ(
+        failure.rfind("cannot start the scan server " + Utf8FromWide(missing.serverPath) + ": ", 0),
+        0u)
+        << failure;
+
+    ServerSettings other;
+    other.serverPath = ProgramDirectory() + L"test-host.exe";
+    ScanClient notAServer(other);
+    EXPECT_FALSE(notAServer.Start(failure));
+    // test-host takes the pipe handle values for a server path and gives up.
+    EXPECT_EQ(failure, "the scan server " + Utf8FromWide(other.serverPath) +
+                           " ended before its first \"ready:\" prompt (exit code 1)");
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include "support/ScanPluginsSupport.h"
+
+#include <algorithm>
+
+#include "host/ServerProcess.h"
+#include "host/UniqueHandle.h"
+
+namespace {
+
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring Quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    return L"\"" + argument + L"\"";
+}
+
+UniqueHandle InheritableFile(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    static int count = 0;
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    path_ = std::wstring(temp) + L"scan-plugins-test-" + std::to_wstring(GetCurrentProcessId()) +
+            L"-" + std::to_wstring(++count);
+    RemoveTree(path_);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+    RemoveTree(path_);
+}
+
+void TempFolder::CopyPlugin(const std::wstring& name, const std::wstring& subfolder) {
+    std::wstring folder = subfolder.empty() ? path_ : path_ + L"\\" + subfolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CopyFileW((ProgramDirectory() + L"plugins\\" + name + L".dll").c_str(),
+              (folder + L"\\" + name + L".dll").c_str(), FALSE);
+}
+
+void TempFolder::WriteFile(const std::wstring& relativePath, const std::string& bytes) {
+    UniqueHandle file(CreateFileW((path_ + L"\\" + relativePath).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstring>& arguments) {
+    constexpr DWORD kGuardMilliseconds = 600000;
+    TempFolder outputs;
+    std::wstring outPath = outputs.Path() + L"\\out", errPath = outputs.Path() + L"\\err";
+    std::wstring executable = ProgramDirectory() + program;
+    std::wstring commandLine = Quoted(executable);
+    for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
+
+    ProgramRun run;
+    {
+        UniqueHandle out = InheritableFile(outPath), err = InheritableFile(errPath);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out.Get();
+        startup.hStdError = err.Get();
+        PROCESS_INFORMATION created = {};
+        if (!CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                            nullptr, nullptr, &startup, &created)) {
+            return run;
+        }
+        CloseHandle(created.hThread);
+        UniqueHandle process(created.hProcess);
+        if (WaitForSingleObject(process.Get(), kGuardMilliseconds) != WAIT_OBJECT_0) {
+            TerminateProcess(process.Get(), 1);
+            WaitForSingleObject(process.Get(), INFINITE);
+        } else {
+            run.ended = true;
+        }
+        GetExitCodeProcess(process.Get(), &run.exitCode);
+    }
+    run.out = ReadBytes(outPath);
+    run.err = ReadBytes(errPath);
+    return run;
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file.IsValid()) return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    return bytes;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}

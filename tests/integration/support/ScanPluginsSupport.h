@@ -1,0 +1,39 @@
+// What the scan-plugins tests share: a temporary folder of their own with
+// copies of the test plugins, and a program run to its end with its output.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    // Copies bin/plugins/<name>.dll to <folder>\<subfolder>\<name>.dll.
+    void CopyPlugin(const std::wstring& name, const std::wstring& subfolder = L"");
+    void WriteFile(const std::wstring& relativePath, const std::string& bytes);
+
+private:
+    std::wstring path_;
+};
+
+struct ProgramRun {
+    DWORD exitCode = 0;
+    bool ended = false;
+    std::string out;
+    std::string err;
+};
+
+// Runs bin/<program> with the arguments and waits for it (a guard of ten minutes).
+ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
+
+std::string ReadBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Names of the files in a folder that match the pattern, sorted.
+std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern);

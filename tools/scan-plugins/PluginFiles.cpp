@@ -1,0 +1,147 @@
+#include "tools/scan-plugins/PluginFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <set>
+
+#include "host/Text.h"
+
+namespace {
+
+struct FolderEntry {
+    std::wstring name;
+    bool isFolder;
+    FileStamp stamp;
+};
+
+FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
+    FileStamp stamp;
+    stamp.size = static_cast<uint64_t>(sizeHigh) << 32 | sizeLow;
+    stamp.lastWrite =
+        static_cast<uint64_t>(lastWrite.dwHighDateTime) << 32 | lastWrite.dwLowDateTime;
+    return stamp;
+}
+
+bool HasDllExtension(const std::wstring& name) {
+    return name.size() > 4 &&
+           CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".dll", 4, TRUE) == CSTR_EQUAL;
+}
+
+bool ComesBefore(const FolderEntry& a, const FolderEntry& b) {
+    int order = CompareStringOrdinal(a.name.c_str(), -1, b.name.c_str(), -1, TRUE);
+    if (order != CSTR_EQUAL) return order == CSTR_LESS_THAN;
+    return a.name < b.name;
+}
+
+// Reparse-point folders (junctions, links) are not entered: they can loop.
+// On failure `error` holds the system's error code.
+bool ReadFolder(const std::wstring& folder, std::vector<FolderEntry>& entries, DWORD& error) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND;
+    }
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (!isFolder && !HasDllExtension(name)) continue;
+        entries.push_back(
+            {name, isFolder,
+             StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime)});
+    } while (FindNextFileW(search, &found));
+    error = GetLastError();
+    FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) return false;
+    std::sort(entries.begin(), entries.end(), ComesBefore);
+    return true;
+}
+
+class Collector {
+public:
+    explicit Collector(Collection& collection) : collection_(collection) {}
+
+    void AddFile(const std::wstring& path, const std::wstring& shownName, const FileStamp& stamp) {
+        if (!seen_.insert(PathKey(path)).second) return;
+        collection_.files.push_back({path, shownName, stamp});
+    }
+
+    void AddFolder(const std::wstring& folder, const std::wstring& shownPrefix) {
+        std::vector<FolderEntry> entries;
+        DWORD error = 0;
+        if (!ReadFolder(folder, entries, error)) {
+            collection_.unreadable.push_back(Utf8FromWide(folder) + ": " + SystemErrorText(error));
+            return;
+        }
+        for (const FolderEntry& entry : entries) {
+            std::wstring path = folder + L"\\" + entry.name;
+            std::wstring shown = shownPrefix + entry.name;
+            if (entry.isFolder) {
+                AddFolder(path, shown + L"\\");
+            } else {
+                AddFile(path, shown, entry.stamp);
+            }
+        }
+    }
+
+private:
+    Collection& collection_;
+    std::set<std::wstring> seen_;
+};
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    // A drive root keeps its backslash: "C:" alone means the current folder of C:.
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+bool operator==(const FileStamp& a, const FileStamp& b) {
+    return a.size == b.size && a.lastWrite == b.lastWrite;
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return path;
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+    full.resize(length);
+    return full;
+}
+
+std::wstring PathKey(const std::wstring& path) {
+    std::wstring key = path;
+    if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+    return key;
+}
+
+Collection CollectPluginFiles(const std::vector<std::wstring>& paths) {
+    Collection collection;
+    Collector collector(collection);
+    for (const std::wstring& given : paths) {
+        std::wstring path = WithoutTrailingSeparators(AbsolutePath(given));
+        WIN32_FILE_ATTRIBUTE_DATA attributes;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
+            DWORD error = GetLastError();
+            bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                          error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH;
+            collection.missing.push_back(
+                Utf8FromWide(given) + ": " +
+                (absent ? "no such file or folder" : SystemErrorText(error)));
+            continue;
+        }
+        if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            collector.AddFolder(path.back() == L'\\' ? path.substr(0, path.size() - 1) : path, L"");
+        } else {
+            std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+            collector.AddFile(path, name,
+                              StampOf(attributes.nFileSizeHigh, attributes.nFileSizeLow,
+                                      attributes.ftLastWriteTime));
+        }
+    }
+    return collection;
+}

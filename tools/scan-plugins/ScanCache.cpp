@@ -1,0 +1,117 @@
+#include "tools/scan-plugins/ScanCache.h"
+
+#include <windows.h>
+
+#include "host/Text.h"
+#include "tools/scan-plugins/FileIo.h"
+
+using nlohmann::ordered_json;
+
+namespace {
+
+constexpr char kFormat[] = "scan-plugins cache";
+constexpr int kVersion = 1;
+
+bool ReadUnsigned(const ordered_json& object, const char* key, uint64_t& number) {
+    auto member = object.find(key);
+    if (member == object.end() || !member->is_number_unsigned()) return false;
+    number = member->get<uint64_t>();
+    return true;
+}
+
+bool ReadEntry(const ordered_json& object, CacheEntry& entry) {
+    if (!object.is_object()) return false;
+    auto path = object.find("path");
+    auto records = object.find("records");
+    if (path == object.end() || !path->is_string() || records == object.end() ||
+        !records->is_array() || records->empty() ||
+        !ReadUnsigned(object, "size", entry.stamp.size) ||
+        !ReadUnsigned(object, "lastWrite", entry.stamp.lastWrite)) {
+        return false;
+    }
+    entry.path = WideFromUtf8(path->get_ref<const std::string&>());
+    for (const ordered_json& each : *records) {
+        ScanRecord record;
+        if (!RecordFromJson(each, record)) return false;
+        entry.records.push_back(std::move(record));
+    }
+    return true;
+}
+
+}  // namespace
+
+LoadedCache LoadCache(const std::wstring& file) {
+    LoadedCache cache;
+    std::string bytes;
+    switch (ReadWholeFile(file, bytes, cache.problem)) {
+        case ReadResult::kAbsent:
+            cache.state = CacheState::kAbsent;
+            return cache;
+        case ReadResult::kFailed:
+            cache.state = CacheState::kUnreadable;
+            return cache;
+        case ReadResult::kRead:
+            break;
+    }
+    cache.state = CacheState::kCorrupt;
+    ordered_json document = ordered_json::parse(bytes, nullptr, false);
+    if (document.is_discarded()) {
+        cache.problem = "it is not valid JSON";
+        return cache;
+    }
+    auto format = document.is_object() ? document.find("format") : document.end();
+    auto version = document.is_object() ? document.find("version") : document.end();
+    auto plugins = document.is_object() ? document.find("plugins") : document.end();
+    if (format == document.end() || *format != kFormat || version == document.end() ||
+        *version != kVersion || plugins == document.end() || !plugins->is_array()) {
+        cache.problem = "it is not a scan-plugins cache of version " + std::to_string(kVersion);
+        return cache;
+    }
+    for (size_t at = 0; at < plugins->size(); ++at) {
+        CacheEntry entry;
+        if (!ReadEntry((*plugins)[at], entry)) {
+            cache.entries.clear();
+            cache.problem = "its entry " + std::to_string(at + 1) + " is malformed";
+            return cache;
+        }
+        cache.entries.push_back(std::move(entry));
+    }
+    cache.state = CacheState::kLoaded;
+    return cache;
+}
+
+bool KeepAsBackup(const std::wstring& file, std::wstring& backup, std::string& problem) {
+    for (int number = 1; number < 1000; ++number) {
+        backup = file + L".bak" + (number == 1 ? std::wstring() : std::to_wstring(number));
+        if (MoveFileExW(file.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+            problem = SystemErrorText(error);
+            return false;
+        }
+    }
+    problem = "every backup name up to " + Utf8FromWide(backup) + " is taken";
+    return false;
+}
+
+bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
+               std::string& problem) {
+    ordered_json plugins = ordered_json::array();
+    for (const CacheEntry& entry : entries) {
+        ordered_json records = ordered_json::array();
+        for (const ScanRecord& record : entry.records) records.push_back(RecordToJson(record));
+        ordered_json object = ordered_json::object();
+        object["path"] = Utf8FromWide(entry.path);
+        object["size"] = entry.stamp.size;
+        object["lastWrite"] = entry.stamp.lastWrite;
+        object["records"] = std::move(records);
+        plugins.push_back(std::move(object));
+    }
+    ordered_json document = ordered_json::object();
+    document["format"] = kFormat;
+    document["version"] = kVersion;
+    document["plugins"] = std::move(plugins);
+    return WriteWholeFile(
+        file, document.dump(1, '\t', false, ordered_json::error_handler_t::replace) + "\n",
+        problem);
+}

@@ -1,0 +1,30 @@
+// The cache of earlier results: per plugin file its path, size and
+// last-write time, and the records its scan gave.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/scan-plugins/PluginFiles.h"
+#include "tools/scan-plugins/ScanRecord.h"
+
+struct CacheEntry {
+    std::wstring path;
+    FileStamp stamp;
+    std::vector<ScanRecord> records;
+};
+
+enum class CacheState { kLoaded, kAbsent, kCorrupt, kUnreadable };
+
+struct LoadedCache {
+    CacheState state = CacheState::kAbsent;
+    std::vector<CacheEntry> entries;
+    std::string problem;  // what is wrong, when corrupt or unreadable
+};
+
+LoadedCache LoadCache(const std::wstring& file);
+// Moves the file aside to the first free name of FILE.bak, FILE.bak2, ...
+[[nodiscard]] bool KeepAsBackup(const std::wstring& file, std::wstring& backup,
+                                std::string& problem);
+[[nodiscard]] bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
+                             std::string& problem);

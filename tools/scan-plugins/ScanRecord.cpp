@@ -1,0 +1,110 @@
+#include "tools/scan-plugins/ScanRecord.h"
+
+#include "host/Text.h"
+
+using nlohmann::ordered_json;
+
+namespace {
+
+struct StatusText {
+    ScanStatus status;
+    const char* name;
+    const char* words;
+};
+
+constexpr StatusText kStatusTexts[] = {
+    {ScanStatus::kOk, "ok", "ok"},
+    {ScanStatus::kError, "error", "error"},
+    {ScanStatus::kCrashed, "crashed", "crashed"},
+    {ScanStatus::kTimedOut, "timedOut", "timed out"},
+    {ScanStatus::kServerFailed, "serverFailed", "server failed"},
+};
+
+bool StatusFromName(const std::string& name, ScanStatus& status) {
+    for (const StatusText& text : kStatusTexts) {
+        if (name == text.name) {
+            status = text.status;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadOptionalText(const ordered_json& object, const char* key, std::string& text) {
+    auto member = object.find(key);
+    if (member == object.end()) return true;
+    if (!member->is_string()) return false;
+    text = member->get_ref<const std::string&>();
+    return true;
+}
+
+}  // namespace
+
+const char* StatusName(ScanStatus status) {
+    for (const StatusText& text : kStatusTexts) {
+        if (text.status == status) return text.name;
+    }
+    return "";
+}
+
+const char* StatusWords(ScanStatus status) {
+    for (const StatusText& text : kStatusTexts) {
+        if (text.status == status) return text.words;
+    }
+    return "";
+}
+
+bool IsFailure(ScanStatus status) {
+    return status == ScanStatus::kCrashed || status == ScanStatus::kTimedOut ||
+           status == ScanStatus::kServerFailed;
+}
+
+ordered_json RecordToJson(const ScanRecord& record) {
+    ordered_json object = ordered_json::object();
+    object["path"] = Utf8FromWide(record.path);
+    if (record.isSubPlugin) object["shellId"] = FormatHexId(record.shellId);
+    object["status"] = StatusName(record.status);
+    if (record.hasReport) {
+        WriteReportMembers(record.report, object);
+    } else {
+        object["error"] = record.error;
+    }
+    if (!record.dumpPath.empty()) object["dump"] = Utf8FromWide(record.dumpPath);
+    object["seconds"] = record.seconds;
+    return object;
+}
+
+bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
+    if (!object.is_object()) return false;
+    ScanRecord read;
+    std::string text;
+    if (!ReadOptionalText(object, "path", text) || text.empty()) return false;
+    read.path = WideFromUtf8(text);
+    text.clear();
+    if (!ReadOptionalText(object, "shellId", text)) return false;
+    if (!text.empty()) {
+        if (!ParseHexId(text, read.shellId)) return false;
+        read.isSubPlugin = true;
+    }
+    text.clear();
+    if (!ReadOptionalText(object, "status", text) || !StatusFromName(text, read.status)) {
+        return false;
+    }
+    read.hasReport = object.contains("id");
+    if (read.hasReport) {
+        if (!ReadReportMembers(object, read.report)) return false;
+        read.error = read.report.error;
+    } else if (!ReadOptionalText(object, "error", read.error)) {
+        return false;
+    }
+    text.clear();
+    if (!ReadOptionalText(object, "dump", text)) return false;
+    read.dumpPath = WideFromUtf8(text);
+    auto seconds = object.find("seconds");
+    if (seconds == object.end() || !seconds->is_number() || seconds->get<double>() < 0) {
+        return false;
+    }
+    read.seconds = seconds->get<double>();
+    record = std::move(read);
+    return true;
+}

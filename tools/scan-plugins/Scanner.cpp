@@ -1,0 +1,176 @@
+#include "tools/scan-plugins/Scanner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+#include "host/Text.h"
+
+namespace {
+
+constexpr size_t kIdle = SIZE_MAX;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return std::round(elapsed.count() * 1000) / 1000;
+}
+
+std::string SecondsText(DWORD milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g s", milliseconds / 1000.0);
+    return text;
+}
+
+// Moves a dump from a worker's own folder into the dump folder, keeping its
+// name unless an earlier dump has it; gives where the dump is in the end.
+std::wstring SettleDump(const std::wstring& dump, const std::wstring& folder) {
+    std::wstring name = dump.substr(dump.find_last_of(L'\\') + 1);
+    std::wstring stem = name.substr(0, name.size() - 5);  // without ".mdmp"
+    for (int number = 1; number < 1000; ++number) {
+        std::wstring target = folder + L"\\" + stem +
+                              (number == 1 ? std::wstring() : L"-" + std::to_wstring(number)) +
+                              L".mdmp";
+        if (MoveFileExW(dump.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return target;
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+    }
+    return dump;
+}
+
+}  // namespace
+
+ScanRun::ScanRun(const ScanSettings& settings, std::vector<FileWork>& work)
+    : settings_(settings), work_(work) {}
+
+ScanRun::~ScanRun() {
+    for (std::thread& worker : workers_) worker.join();
+}
+
+std::wstring ScanRun::WorkerDumpFolder(unsigned worker) const {
+    return settings_.dumpFolder + L"\\.server-" + std::to_wstring(worker + 1);
+}
+
+void ScanRun::Start() {
+    size_t toScan = 0;
+    for (const FileWork& work : work_) toScan += work.fromCache ? 0 : 1;
+    unsigned count = static_cast<unsigned>(std::min<size_t>(settings_.jobs, toScan));
+    std::lock_guard<std::mutex> guard(mutex_);
+    running_ = count;
+    scanning_.assign(count, kIdle);
+    progress_.ended = count == 0;
+    for (unsigned worker = 0; worker < count; ++worker) {
+        workers_.emplace_back([this, worker] { Work(worker); });
+    }
+}
+
+ScanProgress ScanRun::WaitForProgress(DWORD milliseconds) {
+    std::unique_lock<std::mutex> guard(mutex_);
+    changed_.wait_for(guard, std::chrono::milliseconds(milliseconds),
+                      [this] { return !progress_.finished.empty() || progress_.ended; });
+    ScanProgress seen = progress_;
+    progress_.finished.clear();
+    // Files are taken in order, so the lowest one being scanned began first.
+    auto oldest = std::min_element(scanning_.begin(), scanning_.end());
+    seen.anyRunning = oldest != scanning_.end() && *oldest != kIdle;
+    if (seen.anyRunning) seen.oldestRunning = *oldest;
+    return seen;
+}
+
+bool ScanRun::TakeNext(unsigned worker, size_t& index) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    scanning_[worker] = kIdle;
+    while (next_ < work_.size() && work_[next_].fromCache) ++next_;
+    if (next_ == work_.size() || !progress_.fatal.empty()) return false;
+    index = next_++;
+    scanning_[worker] = index;
+    return true;
+}
+
+void ScanRun::Work(unsigned worker) {
+    ServerSettings server = settings_.server;
+    server.dumpDirectory = WorkerDumpFolder(worker);
+    CreateDirectoryW(server.dumpDirectory.c_str(), nullptr);
+    ScanClient client(server);
+    size_t index;
+    std::string failure;
+    while (TakeNext(worker, index)) {
+        bool scanned = ScanFile(client, work_[index], failure);
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (!scanned) {
+            if (progress_.fatal.empty()) progress_.fatal = failure;
+            break;
+        }
+        progress_.finished.push_back(index);
+        changed_.notify_all();
+    }
+    client.Stop();
+    // Left only when empty: a dump that could not be moved stays where it is.
+    RemoveDirectoryW(server.dumpDirectory.c_str());
+    std::lock_guard<std::mutex> guard(mutex_);
+    scanning_[worker] = kIdle;
+    progress_.ended = --running_ == 0;
+    changed_.notify_all();
+}
+
+bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure) {
+    work.records.clear();
+    ScanRecord plugin;
+    plugin.path = work.file.path;
+    if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
+    work.records.push_back(plugin);
+    if (!plugin.hasReport || plugin.report.category != kShellCategory) return true;
+    for (const ShellPlugin& shell : plugin.report.shells) {
+        ScanRecord sub;
+        sub.path = work.file.path;
+        sub.isSubPlugin = true;
+        sub.shellId = shell.id;
+        if (!ScanRequest(client, ShellRequest(work.file.path, shell.id), sub, failure)) {
+            return false;
+        }
+        work.records.push_back(sub);
+    }
+    return true;
+}
+
+bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanRecord& record,
+                          std::string& failure) {
+    if (!client.IsRunning() && !client.Start(failure)) return false;
+    auto start = std::chrono::steady_clock::now();
+    ScanAnswer answer = client.Scan(request, settings_.timeoutMilliseconds);
+    record.seconds = SecondsSince(start);
+    switch (answer.end) {
+        case ScanEnd::kAnswered:
+            if (answer.reportRead) {
+                record.hasReport = true;
+                record.report = answer.report;
+                record.error = answer.report.error;
+                record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
+            } else {
+                record.status = ScanStatus::kError;
+                record.error = "The scan server's report could not be read";
+            }
+            break;
+        case ScanEnd::kCrashed:
+            record.status = ScanStatus::kCrashed;
+            record.error = "The plugin crashed the scan server (exit code 9)";
+            if (answer.dumpPath.empty()) {
+                record.error += "; it left no dump";
+            } else {
+                record.dumpPath = SettleDump(answer.dumpPath, settings_.dumpFolder);
+            }
+            break;
+        case ScanEnd::kTimedOut:
+            record.status = ScanStatus::kTimedOut;
+            record.error = "No answer within " + SecondsText(settings_.timeoutMilliseconds) +
+                           "; the scan server was ended";
+            break;
+        case ScanEnd::kServerFailed:
+            record.status = ScanStatus::kServerFailed;
+            record.error =
+                "The scan server ended with exit code " + std::to_string(answer.exitCode);
+            break;
+    }
+    return true;
+}

@@ -1,0 +1,70 @@
+// Scans plugin files with several servers side by side: each worker owns one
+// server and takes the next file; a crash or a timeout costs the worker its
+// server, and it starts a new one for the next request. Shells are scanned
+// with their sub-plugins on the same server.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/ScanClient.h"
+#include "tools/scan-plugins/PluginFiles.h"
+#include "tools/scan-plugins/ScanRecord.h"
+
+struct ScanSettings {
+    ServerSettings server;  // each worker gets a dump directory of its own
+    std::wstring dumpFolder;
+    DWORD timeoutMilliseconds = 30000;
+    unsigned jobs = 1;
+};
+
+struct FileWork {
+    PluginFile file;
+    bool fromCache = false;
+    std::vector<ScanRecord> records;  // the file's own record, then its sub-plugins
+};
+
+struct ScanProgress {
+    std::vector<size_t> finished;  // files finished since the last look, in that order
+    // The file scanned longest among those being scanned: what the run waits on.
+    size_t oldestRunning = 0;
+    bool anyRunning = false;
+    bool ended = false;  // every worker has stopped
+    std::string fatal;   // why the run had to stop, when it did
+};
+
+class ScanRun {
+public:
+    ScanRun(const ScanSettings& settings, std::vector<FileWork>& work);
+    ~ScanRun();
+    ScanRun(const ScanRun&) = delete;
+    ScanRun& operator=(const ScanRun&) = delete;
+
+    void Start();
+    // Waits until a file is finished, the run ends or the time has passed.
+    ScanProgress WaitForProgress(DWORD milliseconds);
+
+private:
+    void Work(unsigned worker);
+    bool TakeNext(unsigned worker, size_t& index);
+    [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
+    [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
+                                   ScanRecord& record, std::string& failure);
+    std::wstring WorkerDumpFolder(unsigned worker) const;
+
+    const ScanSettings& settings_;
+    std::vector<FileWork>& work_;
+    std::vector<std::thread> workers_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    size_t next_ = 0;
+    unsigned running_ = 0;
+    std::vector<size_t> scanning_;  // per worker: the file it scans, if any
+    ScanProgress progress_;
+};
