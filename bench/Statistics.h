@@ -1,8 +1,12 @@
-// The spread of a series of timings, and how the benchmark prints it.
+// The clock the benchmark times with, the spread of a series of timings, and
+// how the benchmark prints it.
 #pragma once
 
 #include <cstddef>
 #include <vector>
+
+// A monotonic clock in milliseconds.
+double NowMilliseconds();
 
 struct Spread {
     size_t count = 0;

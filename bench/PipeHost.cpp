@@ -1,0 +1,94 @@
+#include "bench/PipeHost.h"
+
+#include "bench/Statistics.h"
+#include "host/ServerProcess.h"
+
+namespace {
+
+constexpr char kPrompt[] = "ready:\n";
+constexpr size_t kPromptBytes = sizeof(kPrompt) - 1;
+
+bool EndsWithPrompt(const std::string& text) {
+    size_t size = text.size();
+    return size >= kPromptBytes && text.compare(size - kPromptBytes, kPromptBytes, kPrompt) == 0 &&
+           (size == kPromptBytes || text[size - kPromptBytes - 1] == '\n');
+}
+
+}  // namespace
+
+PipeHost::~PipeHost() {
+    Stop(10000);
+}
+
+bool PipeHost::Start(const std::wstring& program, const std::wstring& leadingArguments) {
+    HANDLE childInput = nullptr, hostInput = nullptr;
+    HANDLE hostOutput = nullptr, childOutput = nullptr;
+    if (!CreatePipe(&childInput, &hostInput, nullptr, 0)) return false;
+    UniqueHandle childInputOwner(childInput);
+    input_.Reset(hostInput);
+    if (!CreatePipe(&hostOutput, &childOutput, nullptr, 0)) return false;
+    UniqueHandle childOutputOwner(childOutput);
+    output_.Reset(hostOutput);
+
+    std::wstring commandLine = L"\"" + program + L"\" ";
+    if (!leadingArguments.empty()) commandLine += leadingArguments + L" ";
+    commandLine += HexArgument(reinterpret_cast<uintptr_t>(childInput)) + L" " +
+                   HexArgument(reinterpret_cast<uintptr_t>(childOutput)) + L" 0";
+
+    // The benchmark starts one child at a time, so the two ends are the only
+    // inheritable handles while this child is created.
+    SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION created = {};
+    BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                  nullptr, nullptr, &startup, &created);
+    SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, 0);
+    if (!started) return false;
+    CloseHandle(created.hThread);
+    process_.Reset(created.hProcess);
+    processId_ = created.dwProcessId;
+    return true;
+}
+
+bool PipeHost::ReadToPrompt(std::string& answer, std::vector<double>* arrivals) {
+    answer.clear();
+    if (arrivals) arrivals->clear();
+    char buffer[4096];
+    while (!EndsWithPrompt(answer)) {
+        DWORD read = 0;
+        if (!ReadFile(output_.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) {
+            return false;
+        }
+        answer.append(buffer, read);
+        if (!arrivals) continue;
+        double now = NowMilliseconds();
+        for (DWORD at = 0; at < read; ++at) {
+            if (buffer[at] == '\n') arrivals->push_back(now);
+        }
+    }
+    answer.resize(answer.size() - kPromptBytes);
+    return true;
+}
+
+bool PipeHost::Send(const std::string& request) {
+    std::string line = request + "\n";
+    DWORD written = 0;
+    return input_.IsValid() &&
+           WriteFile(input_.Get(), line.data(), static_cast<DWORD>(line.size()), &written,
+                     nullptr) &&
+           written == line.size();
+}
+
+void PipeHost::Stop(DWORD timeoutMilliseconds) {
+    input_.Close();
+    if (process_.IsValid() &&
+        WaitForSingleObject(process_.Get(), timeoutMilliseconds) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), INFINITE);
+    }
+    process_.Close();
+    output_.Close();
+}

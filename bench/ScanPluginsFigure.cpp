@@ -1,0 +1,163 @@
+// Figure 8: scan-plugins over a folder of copies of the fast plugin, with one
+// job and with two (runs taken in turns), then with a cache twice, the second
+// time with nothing changed.
+#include <cstdio>
+
+#include "bench/Bench.h"
+#include "bench/CpuTimes.h"
+
+namespace {
+
+constexpr DWORD kRunTimeout = 600000;
+constexpr DWORD kSampleMilliseconds = 50;
+
+bool PrepareCopies(const Paths& paths, const Settings& settings, const std::wstring& folder) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                DeleteFileW((folder + found.cFileName).c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    for (size_t copy = 0; copy < settings.pluginCopies; ++copy) {
+        wchar_t name[32];
+        std::swprintf(name, 32, L"fast-%03zu.dll", copy);
+        if (!CopyFileW(paths.fastPlugin.c_str(), (folder + name).c_str(), FALSE)) return false;
+    }
+    return true;
+}
+
+// Runs a program to its end with its standard streams on NUL, sampling the
+// processor time of it and its children; false when it could not start, did
+// not end in time or ended with an exit code other than 0.
+bool RunProgram(const std::wstring& program, const std::wstring& arguments, CpuSampler& sampler) {
+    SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inheritable, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    std::wstring commandLine = Quote(program) + L" " + arguments;
+    PROCESS_INFORMATION created = {};
+    BOOL launched = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                   nullptr, nullptr, &startup, &created);
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    if (!launched) return false;
+    CloseHandle(created.hThread);
+    DWORD exitCode = 1;
+    bool ended = false;
+    for (DWORD waited = 0; !ended && waited < kRunTimeout; waited += kSampleMilliseconds) {
+        sampler.Sample();
+        ended = WaitForSingleObject(created.hProcess, kSampleMilliseconds) == WAIT_OBJECT_0;
+    }
+    if (ended) {
+        GetExitCodeProcess(created.hProcess, &exitCode);
+    } else {
+        TerminateProcess(created.hProcess, 1);
+        WaitForSingleObject(created.hProcess, INFINITE);
+    }
+    CloseHandle(created.hProcess);
+    return exitCode == 0;
+}
+
+// Processor time of one kind of run, summed over its runs.
+struct ProcessorTime {
+    std::map<std::wstring, double> seconds;
+    double wallSeconds = 0;
+    size_t runs = 0;
+};
+
+struct ScanPluginsRun {
+    const Paths& paths;
+    const Settings& settings;
+    std::wstring folder;
+
+    // One timed run; a run whose output does not name every copy failed.
+    void Time(const std::wstring& options, Series& series, ProcessorTime& time) const {
+        const std::wstring outPath = paths.work + L"scan-plugins-out.json";
+        DeleteFileW(outPath.c_str());
+        CpuSampler sampler;
+        double started = NowMilliseconds();
+        bool ran =
+            RunProgram(paths.scanPlugins,
+                       options + L" --out " + Quote(outPath) + L" " + Quote(folder), sampler);
+        double elapsed = NowMilliseconds() - started;
+        if (!ran || CountOccurrences(ReadWholeFile(outPath), "fast-") < settings.pluginCopies) {
+            ++series.failures;
+            return;
+        }
+        series.samples.push_back(elapsed);
+        for (const auto& process : sampler.SecondsByName()) {
+            time.seconds[process.first] += process.second;
+        }
+        time.wallSeconds += elapsed / 1000;
+        ++time.runs;
+    }
+};
+
+// What kept the processors busy during one kind of run, per run.
+void PrintProcessorTime(const char* label, const ProcessorTime& time) {
+    if (time.runs == 0) return;
+    double total = 0;
+    std::string parts;
+    for (const auto& process : time.seconds) {
+        double seconds = process.second / static_cast<double>(time.runs);
+        total += seconds;
+        char part[128];
+        std::snprintf(part, sizeof(part), "%s%s %.2f", parts.empty() ? "" : ", ",
+                      ToUtf8(process.first).c_str(), seconds);
+        parts += part;
+    }
+    double wall = time.wallSeconds / static_cast<double>(time.runs);
+    std::printf("    %-34s %s; %.2f s in %.2f s: %.2f processors busy\n", label, parts.c_str(),
+                total, wall, total / wall);
+}
+
+}  // namespace
+
+void MeasureScanPlugins(const Paths& paths, const Settings& settings, Findings& findings) {
+    std::printf("\n8. scan-plugins over %zu copies of the fast plugin\n", settings.pluginCopies);
+    if (!FileExists(paths.scanPlugins)) {
+        std::printf("  skipped: %s not found\n", ToUtf8(paths.scanPlugins).c_str());
+        return;
+    }
+    ScanPluginsRun run{paths, settings, paths.work + L"copies\\"};
+    if (!PrepareCopies(paths, settings, run.folder)) {
+        std::printf("  !! could not copy the plugin into %s\n", ToUtf8(run.folder).c_str());
+        return;
+    }
+    const std::wstring cachePath = paths.work + L"scan-plugins-cache.json";
+    DeleteFileW(cachePath.c_str());
+    const std::wstring cached = L"--jobs 2 --cache " + Quote(cachePath);
+    Series oneJob, twoJobs, cacheFill, rescans;
+    ProcessorTime oneJobTime, twoJobsTime, cacheFillTime, rescanTime;
+    for (size_t turn = 0; turn < settings.scanPluginsRuns; ++turn) {
+        run.Time(L"--jobs 1", oneJob, oneJobTime);
+        run.Time(L"--jobs 2", twoJobs, twoJobsTime);
+    }
+    run.Time(cached, cacheFill, cacheFillTime);
+    for (size_t turn = 0; turn < settings.scanPluginsRuns; ++turn) {
+        run.Time(cached, rescans, rescanTime);
+    }
+
+    Spread oneJobSpread = PrintSeries("--jobs 1", oneJob);
+    Spread twoJobsSpread = PrintSeries("--jobs 2", twoJobs);
+    PrintSeries("--jobs 2 --cache, empty cache", cacheFill);
+    Spread rescanSpread = PrintSeries("--jobs 2 --cache, nothing changed", rescans);
+    std::printf("  processor time per run, in seconds, by program:\n");
+    PrintProcessorTime("--jobs 1", oneJobTime);
+    PrintProcessorTime("--jobs 2", twoJobsTime);
+    PrintProcessorTime("--jobs 2 --cache, nothing changed", rescanTime);
+    if (oneJob.failures + twoJobs.failures + cacheFill.failures + rescans.failures > 0) return;
+    findings.jobs1 = oneJobSpread.median;
+    findings.jobs2 = twoJobsSpread.median;
+    findings.cachedRescan = rescanSpread.median;
+}
