@@ -49,6 +49,9 @@ struct Findings {
     double serverSteps = 0;
     double lineCost = 0;
     double processPerPlugin = 0;
+    double bareRoundTrip = 0;
+    double bareFloor = 0;
+    double bareLineCost = 0;
     std::vector<Footprint> fastFootprints;
     std::vector<Footprint> bareFootprints;
     double jobs1 = 0;

@@ -3,27 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/Bench.h"
+
 namespace {
 
 constexpr char kPrompt[] = "ready:\n";
 constexpr DWORD kRequestBufferBytes = 1024;
 
-std::string ReadFileBytes(const wchar_t* path) {
-    std::string text;
-    HANDLE file =
-        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    CloseHandle(file);
-    return text;
-}
-
 std::vector<std::string> ReadLines(const wchar_t* path) {
-    std::string text = ReadFileBytes(path);
+    std::string text = ReadWholeFile(path);
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {

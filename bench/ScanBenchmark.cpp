@@ -295,6 +295,10 @@ void PrintTargets(const Findings& findings) {
             findings.serverSteps);
         PrintTarget("round trip / (floor + line cost)", findings.roundTrip / ideal, "x", "<= 1.2",
                     findings.roundTrip <= 1.2 * ideal);
+        if (findings.bareRoundTrip > 0 && findings.bareFloor > 0 && findings.bareLineCost > 0) {
+            std::printf("    the same with the bare plugin, which has no runtime: %.2f x\n",
+                        findings.bareRoundTrip / (findings.bareFloor + findings.bareLineCost));
+        }
     }
     if (findings.roundTrip > 0 && findings.processPerPlugin > 0) {
         double gain = findings.processPerPlugin / findings.roundTrip;

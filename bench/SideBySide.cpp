@@ -143,29 +143,102 @@ double MeasureServerSteps(const Paths& paths, const Settings& settings,
     return total;
 }
 
+// One plugin's part of the side-by-side figures: a server scanning it, a
+// line writer replaying that server's answer, and their timings.
+struct Subject {
+    const wchar_t* plugin = nullptr;
+    std::string request;
+    std::vector<Footprint>* footprints = nullptr;  // read after the early and the last request
+    PipeHost server;
+    PipeHost writer;
+    std::string scanLines;
+    size_t serverRequests = 0;
+    Series roundTrips, floors, loads, questions, frees, lines;
+    std::vector<Series> serverGaps, writerGaps;
+};
+
+// Starts the server, records its answer for the plugin and starts the line writer on it.
+bool StartSubject(const Paths& paths, const std::wstring& linesPath, Subject& subject) {
+    subject.request = ToUtf8(subject.plugin);
+    std::string banner;
+    if (!StartServer(subject.server, paths) ||
+        !RoundTrip(subject.server, subject.request, subject.scanLines) ||
+        !ReportsSuccess(subject.scanLines) || !WriteWholeFile(linesPath, subject.scanLines) ||
+        !subject.writer.Start(paths.program, LineWriterArguments(linesPath)) ||
+        !subject.writer.ReadToPrompt(banner)) {
+        return false;
+    }
+    subject.serverRequests = 1;
+    size_t lineCount = CountOccurrences(subject.scanLines, "\n") + 1;  // and the prompt
+    subject.serverGaps.resize(lineCount);
+    subject.writerGaps.resize(lineCount);
+    Series warmUp;
+    TimeSteps(
+        kWarmUpScans, [&] { return ScanInProcess(subject.plugin); }, warmUp);
+    return true;
+}
+
+// One turn: round trips through the server, the same scans in-process, and
+// round trips through the line writer.
+void TakeTurn(Subject& subject, size_t requests) {
+    for (size_t done = 0; done < requests; ++done) {
+        TimeLineByLine(subject.server, subject.request, ReportsSuccess, subject.roundTrips,
+                       subject.serverGaps);
+        Footprint footprint;
+        if (++subject.serverRequests == kEarlyFootprint && subject.footprints &&
+            ReadFootprint(subject.server.Process(), subject.serverRequests, footprint)) {
+            subject.footprints->push_back(footprint);
+        }
+    }
+    TimeSteps(
+        requests,
+        [&] {
+            InProcessTimes times;
+            bool scanned = ScanInProcess(subject.plugin, &times);
+            subject.loads.samples.push_back(times.load);
+            subject.questions.samples.push_back(times.questions);
+            subject.frees.samples.push_back(times.free);
+            return scanned;
+        },
+        subject.floors);
+    const AnswerCheck sameLines = [&](const std::string& answer) {
+        return answer == subject.scanLines;
+    };
+    for (size_t done = 0; done < requests; ++done) {
+        TimeLineByLine(subject.writer, subject.request, sameLines, subject.lines,
+                       subject.writerGaps);
+    }
+}
+
+void StopSubject(Subject& subject) {
+    Footprint footprint;
+    if (subject.footprints &&
+        ReadFootprint(subject.server.Process(), subject.serverRequests, footprint)) {
+        subject.footprints->push_back(footprint);
+    }
+    subject.server.Stop(kAnswerTimeout);
+    subject.writer.Stop(kAnswerTimeout);
+}
+
 }  // namespace
 
 void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& findings) {
     std::printf("\nFigures 2, 3, 4 and 7 are taken side by side, in %zu turns\n", settings.blocks);
-    const std::string request = ToUtf8(paths.fastPlugin);
-    PipeHost server;
-    std::string scanLines;
-    if (!StartServer(server, paths) || !RoundTrip(server, request, scanLines) ||
-        !ReportsSuccess(scanLines)) {
-        std::printf("  !! the server did not start or did not scan the fast plugin\n");
-        return;
-    }
-    size_t serverRequests = 1;
-
+    Subject fast;
+    fast.plugin = paths.fastPlugin.c_str();
+    fast.footprints = &findings.fastFootprints;
     const std::wstring linesPath = paths.work + L"scan-lines.txt";
-    PipeHost writer;
-    std::string banner;
-    if (!WriteWholeFile(linesPath, scanLines) ||
-        !writer.Start(paths.program, LineWriterArguments(linesPath)) ||
-        !writer.ReadToPrompt(banner)) {
-        std::printf("  !! the line writer did not start\n");
+    if (!StartSubject(paths, linesPath, fast)) {
+        std::printf("  !! the server or the line writer did not start for the fast plugin\n");
         return;
     }
+    // The same figures for the runtime-free bare plugin show what the fast
+    // plugin's own runtime costs in a process that loads it.
+    Subject bare;
+    bare.plugin = paths.barePlugin.c_str();
+    bool withBare = FileExists(paths.barePlugin) &&
+                    StartSubject(paths, paths.work + L"scan-lines-bare.txt", bare);
+
     ServerLaunch serverLaunch;
     serverLaunch.serverPath = paths.server;
     ServerLaunch writerLaunch;
@@ -178,77 +251,59 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
                           StartThroughLibrary(libraryServer, serverLaunch) &&
                           StartThroughLibrary(libraryWriter, writerLaunch);
 
-    Series warmUp, roundTrips, floors, loads, questions, frees, lines, toReport, toExit;
-    Series libraryTrips, libraryLines;
-    TimeSteps(
-        kWarmUpScans, [&] { return ScanInProcess(paths.fastPlugin.c_str()); }, warmUp);
-    const AnswerCheck sameLines = [&](const std::string& answer) { return answer == scanLines; };
-    const size_t lineCount = CountOccurrences(scanLines, "\n") + 1;  // and the prompt
-    std::vector<Series> serverGaps(lineCount);
-    std::vector<Series> writerGaps(lineCount);
+    Series toReport, toExit, libraryTrips, libraryLines;
+    const AnswerCheck sameLines = [&](const std::string& answer) {
+        return answer == fast.scanLines;
+    };
     const size_t requests = PerBlock(settings.requests, settings.blocks);
     const size_t processScans = PerBlock(settings.processScans, settings.blocks);
     const size_t libraryRequests = PerBlock(settings.libraryRequests, settings.blocks);
     for (size_t block = 0; block < settings.blocks; ++block) {
-        for (size_t done = 0; done < requests; ++done) {
-            TimeLineByLine(server, request, ReportsSuccess, roundTrips, serverGaps);
-            Footprint footprint;
-            if (++serverRequests == kEarlyFootprint &&
-                ReadFootprint(server.Process(), serverRequests, footprint)) {
-                findings.fastFootprints.push_back(footprint);
-            }
-        }
-        TimeSteps(
-            requests,
-            [&] {
-                InProcessTimes times;
-                bool scanned = ScanInProcess(paths.fastPlugin.c_str(), &times);
-                loads.samples.push_back(times.load);
-                questions.samples.push_back(times.questions);
-                frees.samples.push_back(times.free);
-                return scanned;
-            },
-            floors);
-        for (size_t done = 0; done < requests; ++done) {
-            TimeLineByLine(writer, request, sameLines, lines, writerGaps);
-        }
+        TakeTurn(fast, requests);
+        if (withBare) TakeTurn(bare, requests);
         for (size_t scan = 0; scan < processScans; ++scan) {
-            ScanInNewServer(paths, request, toReport, toExit);
+            ScanInNewServer(paths, fast.request, toReport, toExit);
         }
         if (throughLibrary) {
-            TimeRequests(libraryServer, request, libraryRequests, ReportsSuccess, libraryTrips);
-            TimeRequests(libraryWriter, request, libraryRequests, sameLines, libraryLines);
+            TimeRequests(libraryServer, fast.request, libraryRequests, ReportsSuccess,
+                         libraryTrips);
+            TimeRequests(libraryWriter, fast.request, libraryRequests, sameLines, libraryLines);
         }
     }
-    Footprint footprint;
-    if (ReadFootprint(server.Process(), serverRequests, footprint)) {
-        findings.fastFootprints.push_back(footprint);
-    }
-    server.Stop(kAnswerTimeout);
-    writer.Stop(kAnswerTimeout);
+    StopSubject(fast);
+    if (withBare) StopSubject(bare);
     if (throughLibrary) {
         StopThroughLibrary(libraryServer);
         StopThroughLibrary(libraryWriter);
     }
 
-    std::printf("\n2. Round trip of one scan through a running server (fast plugin)\n");
-    findings.roundTrip = PrintSeries("request written to report read", roundTrips).median;
-    PrintTimeline(scanLines, serverGaps, writerGaps);
+    std::printf(
+        "\n2. Round trip of one scan through a running server, request written to report"
+        " read\n");
+    findings.roundTrip = PrintSeries("fast plugin", fast.roundTrips).median;
+    if (withBare) findings.bareRoundTrip = PrintSeries("bare plugin", bare.roundTrips).median;
+    PrintTimeline(fast.scanLines, fast.serverGaps, fast.writerGaps);
 
-    std::printf("\n3. The floor: the same scan in-process, no protocol (fast plugin)\n");
-    findings.floor = PrintSeries("LoadLibraryExW to FreeLibrary", floors).median;
-    PrintSeries("  LoadLibraryExW", loads);
-    PrintSeries("  entry point, queries, effClose", questions);
-    PrintSeries("  FreeLibrary", frees);
-    findings.serverSteps = MeasureServerSteps(paths, settings, scanLines);
+    std::printf(
+        "\n3. The floor: the same scan in-process, no protocol, LoadLibraryExW to"
+        " FreeLibrary\n");
+    findings.floor = PrintSeries("fast plugin", fast.floors).median;
+    PrintSeries("  LoadLibraryExW", fast.loads);
+    PrintSeries("  entry point, queries, effClose", fast.questions);
+    PrintSeries("  FreeLibrary", fast.frees);
+    if (withBare) findings.bareFloor = PrintSeries("bare plugin", bare.floors).median;
+    findings.serverSteps = MeasureServerSteps(paths, settings, fast.scanLines);
 
     std::printf("\n4. Process per plugin: a new server for every scan (fast plugin)\n");
     findings.processPerPlugin = PrintSeries("CreateProcess to report read", toReport).median;
     PrintSeries("CreateProcess to server exited", toExit);
 
-    std::printf("\n7. The line cost: %zu lines (%zu bytes) written and flushed one by one\n",
-                lineCount, scanLines.size() + 7);
-    findings.lineCost = PrintSeries("request written to last line read", lines).median;
+    std::printf(
+        "\n7. The line cost: %zu lines (%zu bytes) written and flushed one by one, request"
+        " written to last line read\n",
+        fast.serverGaps.size(), fast.scanLines.size() + 7);
+    findings.lineCost = PrintSeries("fast plugin's lines", fast.lines).median;
+    if (withBare) findings.bareLineCost = PrintSeries("bare plugin's lines", bare.lines).median;
 
     if (throughLibrary) {
         std::printf("\n2 and 7 through host/ServerProcess (reader thread, condition variable)\n");

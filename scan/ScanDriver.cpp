@@ -128,7 +128,7 @@ bool ScanPlugin(const WideString& request, ScanResult& result) {
 
     WideString fileVersion = FileVersionText(split.libraryPath);
     InstallCrashFilter();
-    SetActiveWindow(GetSplashWindow());
+    if (HWND splash = GetSplashWindow()) SetActiveWindow(splash);
     PumpWindowMessages();
 
     CurrentShellId = split.shellId;
