@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/Bench.h"
+#include "bench/Footprint.h"
 
 namespace {
 
@@ -59,16 +60,8 @@ double WineServerSeconds() {
 CpuSampler::CpuSampler() : startedAt_(Now()), wineServerAtStart_(WineServerSeconds()) {}
 
 void CpuSampler::Sample() {
-    constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-    std::vector<unsigned char> buffer(256 * 1024);
-    ULONG needed = 0;
-    NTSTATUS status;
-    while ((status = NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
-                                              static_cast<ULONG>(buffer.size()), &needed)) ==
-           kInfoLengthMismatch) {
-        buffer.resize(needed + 64 * 1024);
-    }
-    if (!NT_SUCCESS(status)) return;
+    std::vector<unsigned char> buffer;
+    if (!ReadProcessList(buffer)) return;
     for (size_t offset = 0;;) {
         const unsigned char* raw = buffer.data() + offset;
         auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(raw);

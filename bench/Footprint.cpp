@@ -6,11 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace {
-
-bool HandleCountFromProcessList(DWORD processId, DWORD& handles) {
+bool ReadProcessList(std::vector<unsigned char>& buffer) {
     constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-    std::vector<unsigned char> buffer(256 * 1024);
+    buffer.resize(256 * 1024);
     ULONG needed = 0;
     NTSTATUS status;
     while ((status = NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
@@ -18,7 +16,14 @@ bool HandleCountFromProcessList(DWORD processId, DWORD& handles) {
            kInfoLengthMismatch) {
         buffer.resize(needed + 64 * 1024);
     }
-    if (!NT_SUCCESS(status)) return false;
+    return NT_SUCCESS(status);
+}
+
+namespace {
+
+bool HandleCountFromProcessList(DWORD processId, DWORD& handles) {
+    std::vector<unsigned char> buffer;
+    if (!ReadProcessList(buffer)) return false;
     for (size_t offset = 0;;) {
         auto* entry = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
         if (reinterpret_cast<uintptr_t>(entry->UniqueProcessId) == processId) {

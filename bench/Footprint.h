@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <vector>
 
 struct Footprint {
     size_t afterRequests = 0;
@@ -12,3 +13,6 @@ struct Footprint {
 };
 
 [[nodiscard]] bool ReadFootprint(HANDLE process, size_t afterRequests, Footprint& footprint);
+
+// The system's process list (SYSTEM_PROCESS_INFORMATION records), read whole.
+[[nodiscard]] bool ReadProcessList(std::vector<unsigned char>& buffer);
