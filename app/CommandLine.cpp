@@ -3,24 +3,16 @@
 #include <shellapi.h>
 
 #include "foundation/HexDigit.h"
+#include "platform/KernelHandles.h"
 
 namespace {
 
-class ArgumentList {
-public:
-    explicit ArgumentList(const wchar_t* commandLine)
-        : arguments_(CommandLineToArgvW(commandLine, &count_)) {}
-    ~ArgumentList() { LocalFree(arguments_); }
-    ArgumentList(const ArgumentList&) = delete;
-    ArgumentList& operator=(const ArgumentList&) = delete;
+using ArgumentList = UniqueLocalMemory<wchar_t*>;
 
-    int Count() const { return arguments_ ? count_ : 0; }
-    const wchar_t* At(int index) const { return index < Count() ? arguments_[index] : L""; }
-
-private:
-    int count_ = 0;
-    wchar_t** arguments_;
-};
+// An argument that is not there reads as empty.
+const wchar_t* ArgumentAt(const ArgumentList& arguments, int count, int index) {
+    return arguments.IsValid() && index < count ? arguments.Get()[index] : L"";
+}
 
 }  // namespace
 
@@ -33,13 +25,15 @@ uint64_t ParseHexArgument(const wchar_t* text) {
 }
 
 CommandLine ParseCommandLine(const wchar_t* commandLine) {
-    ArgumentList arguments(commandLine);
+    int count = 0;
+    ArgumentList arguments(CommandLineToArgvW(commandLine, &count));
     CommandLine parsed;
-    parsed.inputHandle = ParseHexArgument(arguments.At(1));
-    parsed.outputHandle = ParseHexArgument(arguments.At(2));
-    parsed.ownerWindow = ParseHexArgument(arguments.At(3));
-    if (arguments.Count() > 4 && arguments.At(4)[0] != 0) {
-        if (!parsed.dumpDirectory.Assign(arguments.At(4))) parsed.dumpDirectory.Release();
+    parsed.inputHandle = ParseHexArgument(ArgumentAt(arguments, count, 1));
+    parsed.outputHandle = ParseHexArgument(ArgumentAt(arguments, count, 2));
+    parsed.ownerWindow = ParseHexArgument(ArgumentAt(arguments, count, 3));
+    const wchar_t* dumpDirectory = ArgumentAt(arguments, count, 4);
+    if (dumpDirectory[0] != 0 && !parsed.dumpDirectory.Assign(dumpDirectory)) {
+        parsed.dumpDirectory.Release();
     }
     return parsed;
 }

@@ -3,30 +3,15 @@
 #include <windows.h>
 
 #include "app/CommandLine.h"
-#include "app/OutputChannel.h"
 #include "app/RequestLoop.h"
+#include "channel/OutputChannel.h"
 #include "crash/CrashFilter.h"
 #include "scan/ScanDriver.h"
-#include "splash/GdiplusHeaders.h"
+#include "splash/GdiplusOwners.h"
+#include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"
 
 namespace {
-
-class GdiplusSession {
-public:
-    GdiplusSession() {
-        Gdiplus::GdiplusStartupInput input;
-        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok) token_ = 0;
-    }
-    ~GdiplusSession() {
-        if (token_) Gdiplus::GdiplusShutdown(token_);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-
-private:
-    ULONG_PTR token_ = 0;
-};
 
 HANDLE HandleOrStandard(uint64_t value, DWORD standardHandle) {
     return value ? reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value))
@@ -61,7 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InstallCrashFilter();
     CommandLine commandLine = ParseCommandLine(GetCommandLineW());
     SetCrashDumpDirectory(commandLine.dumpDirectory);
-    GdiplusSession gdiplus;
+    UniqueGdiplusSession gdiplus = StartGdiplus();
     ServeHost(instance, commandLine);
     return 0;
 }

@@ -1,78 +1,28 @@
 #include "app/RequestLoop.h"
 
-#include <cstring>
-
-#include "app/OutputChannel.h"
-#include "foundation/SharedString.h"
+#include "app/RequestReader.h"
+#include "channel/OutputChannel.h"
+#include "protocol/Protocol.h"
 #include "scan/ScanDriver.h"
+#include "splash/MessagePump.h"
 
 namespace {
 
-constexpr DWORD kRequestBufferBytes = 1024;
-
-enum class RequestStatus { kClosed, kComplete, kTooLong };
-
-void WritePrompt() {
-    static const char kPrompt[] = "ready:\n";
-    HANDLE output = GetOutputHandle();
-    DWORD written = 0;
-    WriteFile(output, kPrompt, sizeof(kPrompt) - 1, &written, nullptr);
-    FlushFileBuffers(output);
-}
-
-// One read is one request. Only a read that fills the whole buffer without a
-// line feed is continued, so that a long path reaches the scan whole.
-RequestStatus ReadRequest(HANDLE input, NarrowString& request) {
-    char buffer[kRequestBufferBytes];
-    const DWORD chunkBytes = kRequestBufferBytes - 1;
-    bool tooLong = false;
-    bool first = true;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(input, buffer, chunkBytes, &read, nullptr) || read == 0) {
-            if (first) return RequestStatus::kClosed;
-            break;
-        }
-        first = false;
-        buffer[read] = 0;
-        char* lineFeed = static_cast<char*>(std::memchr(buffer, '\n', read));
-        if (lineFeed) *lineFeed = 0;
-        DWORD taken = static_cast<DWORD>(std::strlen(buffer));
-        if (!tooLong && static_cast<DWORD>(request.GetLength()) + taken > kMaxRequestBytes) {
-            tooLong = true;
-            request.Release();
-        }
-        if (!tooLong && !request.Append(buffer)) return RequestStatus::kClosed;
-        if (lineFeed || read < chunkBytes) break;
+void AnswerRequest(RequestStatus status, const NarrowString& request) {
+    if (status == RequestStatus::kTooLong) {
+        RejectScanRequest(Format(L"Request longer than %i bytes, not scanned",
+                                 protocol::kMaxRequestBytes));
+        return;
     }
-    return tooLong ? RequestStatus::kTooLong : RequestStatus::kComplete;
-}
-
-WideString WidenRequest(const NarrowString& request) {
-    WideString path;
-    int32_t bytes = request.GetLength();
-    wchar_t* buffer = path.GetBuffer(bytes + 1);
-    if (!buffer) return path;
-    buffer[0] = 0;
-    MultiByteToWideChar(CP_UTF8, 0, request.Chars() ? request.Chars() : "", -1, buffer,
-                        bytes + 1);
-    return path;
+    WideString path = status == RequestStatus::kComplete ? WidenRequest(request) : WideString();
+    if (path.IsNull()) {
+        RejectScanRequest(Format(L"Not enough memory for the request, not scanned"));
+        return;
+    }
+    HandleScanRequest(path);
 }
 
 }  // namespace
-
-void PumpWindowMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
-
-void RunMessageLoop() {
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
 
 void RunRequestLoop(HANDLE input) {
     for (;;) {
@@ -81,11 +31,6 @@ void RunRequestLoop(HANDLE input) {
         RequestStatus status = ReadRequest(input, request);
         if (status == RequestStatus::kClosed) break;
         PumpWindowMessages();
-        if (status == RequestStatus::kTooLong) {
-            RejectScanRequest(
-                Format(L"Request longer than %i bytes, not scanned", kMaxRequestBytes));
-            continue;
-        }
-        HandleScanRequest(WidenRequest(request));
+        AnswerRequest(status, request);
     }
 }

@@ -1,6 +1,7 @@
-// One scan done inside the calling process, with no server and no protocol
-// (the floor), and the steps a server request takes beyond it, each on its
-// own so its cost can be timed.
+// One scan done inside the calling process by the server's own probe, with no
+// server process and no pipe (the floor), and the steps a server request
+// takes beyond it, each on its own so its cost can be timed. Nothing here
+// writes: the output channel has no handle in the benchmark.
 #pragma once
 
 #include <windows.h>
@@ -11,12 +12,12 @@
 // How long the parts of one in-process scan took, in milliseconds.
 struct InProcessTimes {
     double load = 0;       // LoadLibraryExW
-    double questions = 0;  // entry point, dispatcher queries, effClose
+    double questions = 0;  // the probe: entry point, dispatcher queries, effClose
     double free = 0;       // FreeLibrary
 };
 
-// The same library calls and dispatcher queries a scan of a plain plugin
-// makes; false when the library does not load or is not a VST 2 plugin.
+// Loads the library, probes it as the server does and frees it; false when
+// the library does not load or the probe fails.
 [[nodiscard]] bool ScanInProcess(const wchar_t* libraryPath, InProcessTimes* times = nullptr);
 
 // The file's version resource, read as a scan reads it for its fallback version.
@@ -28,8 +29,5 @@ void DrainMessagesThreeTimes();
 // Activating the splash window, which is null without a display.
 void ActivateNoWindow();
 
-// The lookups and filter installations of one probe of a loaded plugin.
-void ProbeLookups(HMODULE module);
-
-// Each line formatted and converted to UTF-8 as the output channel does, not written.
+// Each line formatted and converted to UTF-8 by the output channel, with no handle to write to.
 void FormatLines(const std::vector<std::wstring>& lines);

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "bench/Bench.h"
+#include "channel/OutputChannel.h"
 
 namespace {
 
-constexpr char kPrompt[] = "ready:\n";
 constexpr DWORD kRequestBufferBytes = 1024;
 
 std::vector<std::string> ReadLines(const wchar_t* path) {
@@ -23,23 +23,20 @@ std::vector<std::string> ReadLines(const wchar_t* path) {
     return lines;
 }
 
-void WriteLine(HANDLE output, const char* bytes, size_t length) {
-    DWORD written = 0;
-    WriteFile(output, bytes, static_cast<DWORD>(length), &written, nullptr);
-    FlushFileBuffers(output);
-}
-
 }  // namespace
 
 int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output) {
     std::vector<std::string> lines = ReadLines(linesPath);
     if (lines.empty()) return 2;
+    SetOutputHandle(output);
     char request[kRequestBufferBytes];
     for (;;) {
-        WriteLine(output, kPrompt, sizeof(kPrompt) - 1);
+        WritePrompt();
         DWORD read = 0;
         if (!ReadFile(input, request, kRequestBufferBytes - 1, &read, nullptr) || read == 0) break;
-        for (const std::string& line : lines) WriteLine(output, line.data(), line.size());
+        for (const std::string& line : lines) {
+            WriteWholeLine(line.data(), static_cast<uint32_t>(line.size()));
+        }
     }
     return 0;
 }

@@ -2,16 +2,16 @@
 
 #include "bench/Statistics.h"
 #include "host/ServerProcess.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
-constexpr char kPrompt[] = "ready:\n";
-constexpr size_t kPromptBytes = sizeof(kPrompt) - 1;
-
 bool EndsWithPrompt(const std::string& text) {
+    const size_t promptBytes = protocol::kPromptLineBytes;
     size_t size = text.size();
-    return size >= kPromptBytes && text.compare(size - kPromptBytes, kPromptBytes, kPrompt) == 0 &&
-           (size == kPromptBytes || text[size - kPromptBytes - 1] == '\n');
+    return size >= promptBytes &&
+           text.compare(size - promptBytes, promptBytes, protocol::kPromptLine) == 0 &&
+           (size == promptBytes || text[size - promptBytes - 1] == '\n');
 }
 
 }  // namespace
@@ -47,7 +47,7 @@ bool PipeHost::Start(const std::wstring& program, const std::wstring& leadingArg
     SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, 0);
     if (!started) return false;
-    CloseHandle(created.hThread);
+    UniqueHandle thread(created.hThread);
     process_.Reset(created.hProcess);
     processId_ = created.dwProcessId;
     return true;
@@ -69,7 +69,7 @@ bool PipeHost::ReadToPrompt(std::string& answer, std::vector<double>* arrivals) 
             if (buffer[at] == '\n') arrivals->push_back(now);
         }
     }
-    answer.resize(answer.size() - kPromptBytes);
+    answer.resize(answer.size() - protocol::kPromptLineBytes);
     return true;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/UniqueHandle.h"
+#include "platform/KernelHandles.h"
 
 class PipeHost {
 public:

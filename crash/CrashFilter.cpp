@@ -4,6 +4,9 @@
 
 #include <cwchar>
 
+#include "platform/KernelHandles.h"
+#include "protocol/Protocol.h"
+
 namespace {
 
 CRITICAL_SECTION dumpLock;
@@ -30,27 +33,31 @@ MiniDumpWriteDumpFunction LookUpMiniDumpWriteDump() {
 
 // False when the name would not fit even the largest path; nothing is cut.
 [[nodiscard]] bool FormatDumpFileName(const SYSTEMTIME& time) {
-    int length = _snwprintf(dumpFileName, kDumpFileNameCapacity,
-                            L"%s\\%s-%.4i-%.2i-%.2i-%.2i-%.2i-%.2i.mdmp", dumpDirectory.Chars(),
-                            dumpNamePrefix.Chars(), time.wYear, time.wMonth, time.wDay, time.wHour,
-                            time.wMinute, time.wSecond);
-    return length >= 0 && static_cast<size_t>(length) < kDumpFileNameCapacity;
+    int folderLength = _snwprintf(dumpFileName, kDumpFileNameCapacity, L"%s\\",
+                                  dumpDirectory.Chars());
+    if (folderLength < 0 || static_cast<size_t>(folderLength) >= kDumpFileNameCapacity) {
+        return false;
+    }
+    const size_t left = kDumpFileNameCapacity - static_cast<size_t>(folderLength);
+    int nameLength = _snwprintf(dumpFileName + folderLength, left, protocol::kDumpNameFormat,
+                                dumpNamePrefix.Chars(), time.wYear, time.wMonth, time.wDay,
+                                time.wHour, time.wMinute, time.wSecond);
+    return nameLength >= 0 && static_cast<size_t>(nameLength) < left;
 }
 
 void WriteDumpFile(MiniDumpWriteDumpFunction writeDump, EXCEPTION_POINTERS* exception) {
     SYSTEMTIME time;
     GetLocalTime(&time);
     if (!FormatDumpFileName(time)) return;
-    HANDLE file = CreateFileW(dumpFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    UniqueFile file(CreateFileW(dumpFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) return;
     MINIDUMP_EXCEPTION_INFORMATION exceptionInformation;
     exceptionInformation.ThreadId = GetCurrentThreadId();
     exceptionInformation.ExceptionPointers = exception;
     exceptionInformation.ClientPointers = FALSE;
-    writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
+    writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.Get(), MiniDumpNormal,
               &exceptionInformation, nullptr, nullptr);
-    CloseHandle(file);
 }
 
 }  // namespace
@@ -58,9 +65,7 @@ void WriteDumpFile(MiniDumpWriteDumpFunction writeDump, EXCEPTION_POINTERS* exce
 void InitializeCrashDumps() {
     InitializeCriticalSection(&dumpLock);
     // Without a prefix the filter writes no dump, as without a directory.
-    if (!dumpNamePrefix.Assign(L"ScanServer") || !dumpNamePrefix.Append(L"-x64")) {
-        dumpNamePrefix.Release();
-    }
+    if (!dumpNamePrefix.Assign(protocol::kDumpNamePrefix)) dumpNamePrefix.Release();
 }
 
 void SetCrashDumpDirectory(const WideString& directory) {
@@ -74,7 +79,7 @@ void InstallCrashFilter() {
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception) {
     const wchar_t* directory = dumpDirectory.Chars();
     if (!directory || !directory[0] || dumpNamePrefix.IsNull()) {
-        TerminateProcess(GetCurrentProcess(), kCrashExitCode);
+        TerminateProcess(GetCurrentProcess(), protocol::kCrashExitCode);
         return EXCEPTION_CONTINUE_SEARCH;
     }
 
@@ -87,6 +92,6 @@ LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception) {
     WriteDumpFile(writeDump, exception);
     // The lock stays held: a thread that faults meanwhile waits at it until
     // the process is gone, instead of starting a dump of the same name.
-    TerminateProcess(GetCurrentProcess(), kCrashExitCode);
+    TerminateProcess(GetCurrentProcess(), protocol::kCrashExitCode);
     return EXCEPTION_CONTINUE_SEARCH;
 }

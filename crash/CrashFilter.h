@@ -6,8 +6,6 @@
 
 #include "foundation/SharedString.h"
 
-constexpr UINT kCrashExitCode = 9;
-
 // Initialises the dump lock and the dump name prefix; the first thing the process does.
 void InitializeCrashDumps();
 // A null or empty directory means: no dump, just exit code 9.

@@ -236,3 +236,9 @@ WideString FromNarrow(const char* text) {
     std::mbstowcs(buffer, text, length + 1);
     return wide;
 }
+
+WideString EmptyText() {
+    WideString text;
+    static_cast<void>(text.Assign(L""));
+    return text;
+}

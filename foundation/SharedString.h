@@ -39,13 +39,13 @@ public:
 
     // An unshared buffer of at least n characters, or null when memory runs out
     // (the string is then left as it was).
-    Char* GetBuffer(int32_t n);
+    [[nodiscard]] Char* GetBuffer(int32_t n);
     void Release();
 
 protected:
     // Counted insertion shared by both forms; count must already be resolved.
-    bool InsertCounted(int32_t position, const Char* text, int32_t count);
-    bool AssignCounted(const Char* text, int32_t count);
+    [[nodiscard]] bool InsertCounted(int32_t position, const Char* text, int32_t count);
+    [[nodiscard]] bool AssignCounted(const Char* text, int32_t count);
     static int32_t CountUnits(const Char* text);
 
 private:
@@ -90,6 +90,10 @@ inline bool operator!=(const WideString& left, const WideString& right) {
 // "%s" a wide text, "%S" an 8-bit text, "(null)" for a null text.
 WideString Format(const wchar_t* format, ...);
 WideString FormatV(const wchar_t* format, va_list arguments);
+
+// The empty text; a failed allocation leaves the null string, which every
+// reader of texts takes as empty too.
+WideString EmptyText();
 
 // Wide text to UTF-8; null in, null out.
 NarrowString ToUtf8(const wchar_t* text);

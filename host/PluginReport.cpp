@@ -127,7 +127,7 @@ bool ReadReportMembers(const ordered_json& object, PluginReport& report) {
         !ReadFlag(object, "synthEdit", read.synthEdit)) {
         return false;
     }
-    if (read.category == kShellCategory && !ReadShells(object, read.shells)) return false;
+    if (read.category == protocol::kShellCategory && !ReadShells(object, read.shells)) return false;
     report = std::move(read);
     return true;
 }
@@ -147,7 +147,7 @@ void WriteReportMembers(const PluginReport& report, ordered_json& object) {
     object["audio64"] = report.audio64;
     object["category"] = report.category;
     object["synthEdit"] = report.synthEdit;
-    if (report.category == kShellCategory) {
+    if (report.category == protocol::kShellCategory) {
         ordered_json shells = ordered_json::object();
         for (const ShellPlugin& shell : report.shells) shells[FormatHexId(shell.id)] = shell.name;
         object["shells"] = std::move(shells);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr int32_t kShellCategory = 10;
+#include "protocol/Protocol.h"
 
 struct ShellPlugin {
     uint32_t id = 0;

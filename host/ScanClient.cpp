@@ -1,8 +1,8 @@
 #include "host/ScanClient.h"
 
-#include <map>
-
+#include "host/DumpFolder.h"
 #include "host/Text.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -11,55 +11,17 @@ constexpr DWORD kExitAfterCloseMilliseconds = 10000;
 // How long a crashed server may take to write its dump (seconds under Wine).
 constexpr DWORD kDumpWritingMilliseconds = 120000;
 
-constexpr wchar_t kDumpPattern[] = L"ScanServer-x64-*.mdmp";
-
-using DumpFiles = std::map<std::wstring, uint64_t>;  // name to last-write time
-
-uint64_t FileTimeValue(const FILETIME& time) {
-    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-}
-
-DumpFiles ListDumps(const std::wstring& directory) {
-    DumpFiles dumps;
-    if (directory.empty()) return dumps;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\" + kDumpPattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return dumps;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            dumps[found.cFileName] = FileTimeValue(found.ftLastWriteTime);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return dumps;
-}
-
-// The newest dump that is new, or was written again, since `before`.
-std::wstring NewDump(const std::wstring& directory, const DumpFiles& before) {
-    std::wstring newest;
-    uint64_t newestTime = 0;
-    for (const auto& [name, time] : ListDumps(directory)) {
-        auto earlier = before.find(name);
-        if (earlier != before.end() && earlier->second == time) continue;
-        if (newest.empty() || time >= newestTime) {
-            newest = name;
-            newestTime = time;
-        }
-    }
-    return newest.empty() ? newest : directory + L"\\" + newest;
-}
-
 void AddLine(ChannelLines& lines, const std::string& line) {
     size_t colon = line.find(':');
     std::string channel = colon == std::string::npos ? std::string() : line.substr(0, colon);
     std::string text = colon == std::string::npos ? line : line.substr(colon + 1);
-    if (channel == "info") {
+    if (channel == protocol::kInfoChannel) {
         lines.info.push_back(text);
-    } else if (channel == "warn") {
+    } else if (channel == protocol::kWarningChannel) {
         lines.warnings.push_back(text);
-    } else if (channel == "error") {
+    } else if (channel == protocol::kErrorChannel) {
         lines.errors.push_back(text);
-    } else if (channel == ">") {
+    } else if (channel == protocol::kReportChannel) {
         lines.report.push_back(text);
     } else {
         lines.other.push_back(line);
@@ -164,11 +126,11 @@ ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMillisecon
 }
 
 void ScanClient::EndAfterOutputClosed(ScanAnswer& answer) {
-    std::optional<DWORD> exitCode = server_->WaitForExit(kExitAfterCloseMilliseconds);
-    if (!exitCode) server_->Terminate();
-    answer.exitCode = exitCode.value_or(0);
-    answer.end = exitCode == std::optional<DWORD>(kPluginCrashExitCode) ? ScanEnd::kCrashed
-                                                                        : ScanEnd::kServerFailed;
+    answer.exitCode = server_->WaitForExit(kExitAfterCloseMilliseconds);
+    if (!answer.exitCode) server_->Terminate();
+    answer.end = answer.exitCode == std::optional<DWORD>(protocol::kCrashExitCode)
+                     ? ScanEnd::kCrashed
+                     : ScanEnd::kServerFailed;
     server_.reset();
 }
 

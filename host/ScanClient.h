@@ -8,13 +8,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/PluginReport.h"
 #include "host/ServerProcess.h"
-
-inline constexpr DWORD kPluginCrashExitCode = 9;
 
 // The lines of one answer by channel, each without its channel name, colon
 // and line feed; a line of no known channel stays whole in `other`.
@@ -35,7 +34,8 @@ struct ScanAnswer {
     ChannelLines lines;
     bool reportRead = false;  // the report was there and well formed
     PluginReport report;
-    DWORD exitCode = 0;     // when the server ended
+    // When the server ended; none when it had to be ended after closing its output.
+    std::optional<DWORD> exitCode;
     std::wstring dumpPath;  // when it crashed and left a new dump
 };
 

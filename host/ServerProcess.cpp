@@ -2,10 +2,9 @@
 
 #include <chrono>
 
-namespace {
+#include "protocol/Protocol.h"
 
-constexpr char kPrompt[] = "ready:\n";
-constexpr size_t kPromptBytes = sizeof(kPrompt) - 1;
+namespace {
 
 // Handles are made inheritable only while one server is being created, so
 // that servers started side by side never hold each other's pipe ends (which
@@ -38,8 +37,8 @@ std::wstring QuoteArgument(const std::wstring& argument) {
 
 // Finds a prompt line that starts at or after `from` at the start of a line.
 size_t FindPrompt(const std::string& text, size_t from) {
-    for (size_t at = text.find(kPrompt, from); at != std::string::npos;
-         at = text.find(kPrompt, at + 1)) {
+    for (size_t at = text.find(protocol::kPromptLine, from); at != std::string::npos;
+         at = text.find(protocol::kPromptLine, at + 1)) {
         if (at == 0 || text[at - 1] == '\n') return at;
     }
     return std::string::npos;
@@ -119,17 +118,23 @@ bool ServerProcess::Start(const ServerLaunch& launch) {
     }
     PROCESS_INFORMATION created = {};
     BOOL started;
+    DWORD startError;
     {
         std::lock_guard<std::mutex> creating(ProcessCreationLock());
         SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
         SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
         started = CreateProcessW(launch.serverPath.c_str(), commandLine.data(), nullptr, nullptr,
                                  TRUE, 0, nullptr, nullptr, &startup, &created);
+        startError = GetLastError();
         SetHandleInformation(childInput, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(childOutput, HANDLE_FLAG_INHERIT, 0);
     }
-    if (!started) return false;
-    CloseHandle(created.hThread);
+    // The caller reports why the server did not start, not what the cleanup said.
+    if (!started) {
+        SetLastError(startError);
+        return false;
+    }
+    UniqueHandle thread(created.hThread);
     process_.Reset(created.hProcess);
     processId_ = created.dwProcessId;
     reader_ = std::thread([this] { ReadOutput(); });
@@ -159,7 +164,7 @@ WaitResult ServerProcess::WaitForReady(DWORD timeoutMilliseconds, std::string& o
     });
     if (prompt != std::string::npos) {
         output.assign(transcript_, consumed_, prompt - consumed_);
-        consumed_ = prompt + kPromptBytes;
+        consumed_ = prompt + protocol::kPromptLineBytes;
         return WaitResult::kReady;
     }
     output.assign(transcript_, consumed_, std::string::npos);

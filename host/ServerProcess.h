@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/UniqueHandle.h"
+#include "platform/KernelHandles.h"
 
 struct ServerLaunch {
     std::wstring serverPath;
@@ -42,7 +42,7 @@ public:
 
     // Waits for the next "ready:" line; what the server wrote before it (since
     // the previous prompt) goes to `output`, the prompt itself does not.
-    WaitResult WaitForReady(DWORD timeoutMilliseconds, std::string& output);
+    [[nodiscard]] WaitResult WaitForReady(DWORD timeoutMilliseconds, std::string& output);
     // Writes the request line and its line feed in one write.
     [[nodiscard]] bool SendRequest(const std::string& utf8Line);
     // Writes raw bytes as they are (tests of the line protocol).

@@ -1,5 +1,7 @@
 #include "host/Text.h"
 
+#include "platform/KernelHandles.h"
+
 std::string Utf8FromWide(const std::wstring& text) {
     if (text.empty()) return {};
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
@@ -20,12 +22,11 @@ std::wstring WideFromUtf8(const std::string& text) {
 }
 
 std::string SystemErrorText(DWORD code) {
-    wchar_t* message = nullptr;
+    UniqueLocalMemory<wchar_t> message;
     DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
-    std::wstring text(message ? message : L"", length);
-    LocalFree(message);
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(message.Receive()), 0, nullptr);
+    std::wstring text(message.IsValid() ? message.Get() : L"", message.IsValid() ? length : 0);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
                              text.back() == L'.')) {
         text.pop_back();

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "app/OutputChannel.h"
+#include "channel/OutputChannel.h"
 
 int32_t CurrentShellId = 0;
 bool WantsMidiFlag = false;

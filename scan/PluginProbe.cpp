@@ -2,9 +2,10 @@
 
 #include <new>
 
-#include "app/OutputChannel.h"
+#include "channel/OutputChannel.h"
 #include "crash/CrashFilter.h"
 #include "scan/HostCallback.h"
+#include "scan/PluginVersion.h"
 #include "scan/ScanResult.h"
 
 namespace {
@@ -56,6 +57,11 @@ void SettleCategory(const AEffect* effect, ScanResult& result) {
     }
 }
 
+void WarnOutOfMemory(const ScanResult& result) {
+    WriteWarning(L"Shell listing cut after %i sub-plugins, out of memory\n",
+                 result.shells.Count());
+}
+
 void ListShellPlugins(AEffect* effect, ScanResult& result) {
     ShellIdSet seen;
     for (int answers = 0;; ++answers) {
@@ -65,7 +71,7 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
         }
         NarrowString name;
         char* buffer = name.GetBuffer(kStringBufferBytes);
-        if (!buffer) return;
+        if (!buffer) return WarnOutOfMemory(result);
         // Emptied first, so a plugin that writes no name is not reported with
         // the bytes of an earlier answer.
         buffer[0] = 0;
@@ -77,9 +83,9 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
             continue;
         }
         bool present = true;
-        if (!seen.SetAt(id, present)) return;
+        if (!seen.SetAt(id, present)) return WarnOutOfMemory(result);
         CShellInfo* shell = new (std::nothrow) CShellInfo(id, FromNarrow(name.Chars()));
-        if (!shell || !result.shells.Add(shell)) return;
+        if (!shell || !result.shells.Add(shell)) return WarnOutOfMemory(result);
     }
 }
 

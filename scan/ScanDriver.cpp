@@ -1,20 +1,22 @@
 #include "scan/ScanDriver.h"
 
-#include <vector>
+#include <utility>
 
-#include "app/OutputChannel.h"
-#include "app/RequestLoop.h"
+#include "channel/OutputChannel.h"
 #include "crash/CrashFilter.h"
 #include "foundation/HexDigit.h"
+#include "platform/KernelHandles.h"
 #include "scan/HostCallback.h"
 #include "scan/PluginProbe.h"
 #include "scan/ScanResult.h"
+#include "scan/VersionResource.h"
+#include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"
 
 namespace {
 
 struct LibraryCache {
-    HMODULE module = nullptr;
+    UniqueModule module;
     WideString path;
 };
 
@@ -46,28 +48,14 @@ ScanRequest SplitRequest(const WideString& request) {
     return split;
 }
 
-// The product version pair when either half is set, else the file version pair.
-WideString FileVersionText(const WideString& path) {
-    VS_FIXEDFILEINFO info;
-    if (!ReadFixedFileInfo(path, info)) return WideString();
-    DWORD ms = info.dwProductVersionMS;
-    DWORD ls = info.dwProductVersionLS;
-    if (ms == 0 && ls == 0) {
-        ms = info.dwFileVersionMS;
-        ls = info.dwFileVersionLS;
-    }
-    if (ms == 0 && ls == 0) return WideString();
-    return Format(L"%i.%i.%i.%i", HIWORD(ms), LOWORD(ms), HIWORD(ls), LOWORD(ls));
-}
-
-void KeepOrFreeLibrary(HMODULE module, const WideString& path, bool keep) {
+void KeepOrFreeLibrary(UniqueModule module, const WideString& path, bool keep) {
     if (keep) {
         WriteInfo(L"Keeping shell library loaded for now...\n");
-        libraryCache.module = module;
+        libraryCache.module = std::move(module);
         libraryCache.path = path;
     } else {
         WriteInfo(L"Freeing library...\n");
-        FreeLibrary(module);
+        module.Close();
     }
 }
 
@@ -78,30 +66,13 @@ void WriteOutcome(bool scanned, const ScanResult& result) {
 
 }  // namespace
 
-bool IsLibraryCached() { return libraryCache.module != nullptr; }
+bool IsLibraryCached() { return libraryCache.module.IsValid(); }
 
 void FreeCachedLibrary() {
     WriteInfo(L"Freeing cached library...\n");
-    FreeLibrary(libraryCache.module);
-    libraryCache.module = nullptr;
+    libraryCache.module.Close();
     libraryCache.path.Release();
     WriteInfo(L"Freed\n");
-}
-
-bool ReadFixedFileInfo(const WideString& path, VS_FIXEDFILEINFO& info) {
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.Chars(), &handle);
-    if (size == 0) return false;
-    std::vector<unsigned char> block;
-    block.resize(size);
-    if (!GetFileVersionInfoW(path.Chars(), handle, size, block.data())) return false;
-    void* root = nullptr;
-    UINT rootBytes = 0;
-    if (!VerQueryValueW(block.data(), L"\\", &root, &rootBytes)) return false;
-    // A root value shorter than the record would make us read past it.
-    if (!root || rootBytes < sizeof(VS_FIXEDFILEINFO)) return false;
-    memcpy(&info, root, sizeof(VS_FIXEDFILEINFO));
-    return true;
 }
 
 bool ScanPlugin(const WideString& request, ScanResult& result) {
@@ -109,17 +80,18 @@ bool ScanPlugin(const WideString& request, ScanResult& result) {
     ScanRequest split = SplitRequest(request);
     InstallCrashFilter();
 
-    HMODULE module;
+    UniqueModule module;
     bool reused;
-    if (libraryCache.module && libraryCache.path == split.libraryPath) {
+    if (libraryCache.module.IsValid() && libraryCache.path == split.libraryPath) {
         WriteInfo(L"Re-using previous library instance...\n");
-        module = libraryCache.module;
+        module = std::move(libraryCache.module);
         reused = true;
     } else {
-        if (libraryCache.module) FreeCachedLibrary();
+        if (libraryCache.module.IsValid()) FreeCachedLibrary();
         WriteInfo(L"Loading library...\n");
-        module = LoadLibraryExW(split.libraryPath.Chars(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        if (!module) {
+        module.Reset(
+            LoadLibraryExW(split.libraryPath.Chars(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        if (!module.IsValid()) {
             result.error = Format(L"Failed to load library, err=%i", GetLastError());
             return false;
         }
@@ -132,13 +104,14 @@ bool ScanPlugin(const WideString& request, ScanResult& result) {
     PumpWindowMessages();
 
     CurrentShellId = split.shellId;
-    bool probed = ProbePlugin(module, result);
+    bool probed = ProbePlugin(module.Get(), result);
     CurrentShellId = 0;
 
     if (result.version.GetLength() == 0) result.version = fileVersion;
     PumpWindowMessages();
 
-    KeepOrFreeLibrary(module, split.libraryPath, result.shells.Count() > 0 || reused);
+    KeepOrFreeLibrary(std::move(module), split.libraryPath,
+                      result.shells.Count() > 0 || reused);
     WriteInfo(L"Finished\n");
     return probed;
 }

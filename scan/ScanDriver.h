@@ -14,7 +14,6 @@ void HandleScanRequest(const WideString& request);
 void RejectScanRequest(const WideString& reason);
 
 [[nodiscard]] bool ScanPlugin(const WideString& request, ScanResult& result);
-[[nodiscard]] bool ReadFixedFileInfo(const WideString& path, VS_FIXEDFILEINFO& info);
 
 bool IsLibraryCached();
 void FreeCachedLibrary();

@@ -1,17 +1,13 @@
 #include "scan/ScanResult.h"
 
-#include "app/OutputChannel.h"
+#include "channel/OutputChannel.h"
+#include "protocol/Protocol.h"
 #include "scan/Vst2.h"
 
-namespace {
+// Hosts know a shell's report by the plugin's own category number.
+static_assert(kPlugCategShell == protocol::kShellCategory);
 
-// A failed allocation leaves the null string, which every reader of these
-// texts takes as empty too.
-WideString EmptyText() {
-    WideString text;
-    static_cast<void>(text.Assign(L""));
-    return text;
-}
+namespace {
 
 // Never null, so a text that could not be built is written as "" rather than "(null)".
 const wchar_t* TextOrEmpty(const WideString& text) {
@@ -94,7 +90,7 @@ void WriteScanReport(const ScanResult& result) {
     WriteReport(L"  \"audio64\":   %s,\n", BooleanText(result.audio64));
     WriteReport(L"  \"category\":  %i,\n", result.category);
     WriteReport(L"  \"synthEdit\": %s,\n", BooleanText(result.synthEdit));
-    if (result.category == kPlugCategShell) WriteShellRows(result.shells);
+    if (result.category == protocol::kShellCategory) WriteShellRows(result.shells);
     WriteReport(L"}\n");
 }
 
@@ -107,18 +103,4 @@ WideString EscapeJsonText(const WideString& text) {
         if (!AppendEscapedUnit(escaped, *unit)) break;
     }
     return escaped;
-}
-
-WideString FormatPluginVersion(int32_t version) {
-    const int32_t v = version;
-    if (v == 0) return EmptyText();
-    if (v < 10) return Format(L"%i.0.0.0", v);
-    if (v <= 9999)
-        return Format(L"%i.%i.%i.%i", (v / 1000) % 10, (v / 100) % 10, (v / 10) % 10, v % 10);
-    if (v <= 65535) {
-        return Format(L"%i.%i.%i.%i", (v / 10000) % 10, (v / 1000) % 10, (v / 100) % 10,
-                      (v / 10) % 10);
-    }
-    if (v <= 0x64FFFF) return Format(L"%i.%i.%i.%i", (v >> 16) & 255, (v >> 8) & 255, v & 255, 0);
-    return Format(L"%i.%i.%i.%i", v / 10000000, (v / 100000) % 100, (v / 1000) % 100, v % 1000);
 }

@@ -41,6 +41,3 @@ void WriteScanReport(const ScanResult& result);
 
 // The body of a JSON string for the text: pure ASCII, empty for a null text.
 WideString EscapeJsonText(const WideString& text);
-
-// The plugin's vendor version number as dotted text; empty for 0.
-WideString FormatPluginVersion(int32_t version);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "splash/GdiHandles.h"
+#include "splash/GdiplusOwners.h"
 #include "splash/ImageConversion.h"
 
 namespace {
@@ -11,17 +11,19 @@ constexpr WORD kSplashImageId = 101;
 
 // GDI+ reads images from a stream, and a stream over global memory needs
 // movable memory of its own: the resource's memory cannot be handed over.
-[[nodiscard]] bool OpenStreamOnCopy(const void* bytes, uint32_t size, ComStream& stream) {
-    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
-    if (!memory.IsValid()) return false;
+// Empty on failure.
+UniqueComReference<IStream> OpenStreamOnCopy(const void* bytes, uint32_t size) {
+    UniqueGlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
+    if (!memory.IsValid()) return {};
     {
-        GlobalMemoryLock lock(memory.Get());
-        if (!lock.IsValid()) return false;
-        std::memcpy(lock.Get(), bytes, size);
+        UniqueGlobalLock lock = LockGlobalMemory(memory.Get());
+        if (!lock.IsValid()) return {};
+        std::memcpy(lock.Get().data, bytes, size);
     }
-    if (FAILED(CreateStreamOnHGlobal(memory.Get(), TRUE, stream.Receive()))) return false;
+    UniqueComReference<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(memory.Get(), TRUE, stream.Receive()))) return {};
     memory.Detach();  // released with the stream
-    return true;
+    return stream;
 }
 
 void PremultiplyDib(HBITMAP dib) {
@@ -34,28 +36,28 @@ void PremultiplyDib(HBITMAP dib) {
 
 }  // namespace
 
-HBITMAP loadSplashBitmap(HINSTANCE instance) {
+UniqueBitmap loadSplashBitmap(HINSTANCE instance) {
     HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(kSplashImageId), L"PNG");
-    if (!resource) return nullptr;
+    if (!resource) return {};
     HGLOBAL loaded = LoadResource(instance, resource);
     const DWORD size = SizeofResource(instance, resource);
-    if (!loaded || size == 0) return nullptr;
+    if (!loaded || size == 0) return {};
     const void* bytes = LockResource(loaded);
-    if (!bytes) return nullptr;
+    if (!bytes) return {};
     return DecodeSplashImage(bytes, size);
 }
 
-HBITMAP DecodeSplashImage(const void* bytes, uint32_t size) {
-    ComStream stream;
-    if (!OpenStreamOnCopy(bytes, size, stream)) return nullptr;
+UniqueBitmap DecodeSplashImage(const void* bytes, uint32_t size) {
+    UniqueComReference<IStream> stream = OpenStreamOnCopy(bytes, size);
+    if (!stream.IsValid()) return {};
     Gdiplus::Bitmap image(stream.Get(), FALSE);
-    if (image.GetLastStatus() != Gdiplus::Ok) return nullptr;
-    HBITMAP dib = bitmapToDib(image);
-    if (dib) PremultiplyDib(dib);
+    if (image.GetLastStatus() != Gdiplus::Ok) return {};
+    UniqueBitmap dib = bitmapToDib(image);
+    if (dib.IsValid()) PremultiplyDib(dib.Get());
     return dib;
 }
 
-HBITMAP bitmapToDib(Gdiplus::Bitmap& image) {
+UniqueBitmap bitmapToDib(Gdiplus::Bitmap& image) {
     const Gdiplus::PixelFormat format = image.GetPixelFormat();
     const UINT width = image.GetWidth();
     const UINT height = image.GetHeight();
@@ -68,15 +70,15 @@ HBITMAP bitmapToDib(Gdiplus::Bitmap& image) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    GdiObject dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib.IsValid() || !bits) return nullptr;
+    UniqueBitmap dib(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib.IsValid() || !bits) return {};
     std::memset(bits, 0, static_cast<size_t>(height) * width * 4);
 
     const Gdiplus::PixelFormat lockFormat = FormatToLock(format);
-    BitmapBitsLock lock(image, lockFormat);
-    if (!lock.IsValid()) return nullptr;
-    const Gdiplus::BitmapData& data = lock.Data();
+    UniqueBitmapBits lock = LockBitmapBits(image, lockFormat);
+    if (!lock.IsValid()) return {};
+    const Gdiplus::BitmapData& data = lock.Get().data;
     ConvertImageRows(lockFormat, static_cast<const uint8_t*>(data.Scan0), data.Stride, width,
                      height, static_cast<uint8_t*>(bits));
-    return static_cast<HBITMAP>(dib.Detach());
+    return dib;
 }

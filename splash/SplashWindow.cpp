@@ -1,6 +1,6 @@
 #include "splash/SplashWindow.h"
 
-#include "splash/GdiHandles.h"
+#include "platform/GdiOwners.h"
 #include "splash/SplashBitmap.h"
 
 namespace {
@@ -11,7 +11,7 @@ const wchar_t kSplashTitle[] = L"Marlowind Scan Server";
 
 HWND splashWindow = nullptr;
 // Handed to Windows once and never repainted, so it is kept for the whole process.
-HBITMAP splashBitmap = nullptr;
+UniqueBitmap splashBitmap;
 
 LRESULT CALLBACK splashWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // The whole window acts as its caption, so it can be dragged by any point.
@@ -40,9 +40,9 @@ void RegisterSplashClass(HINSTANCE instance) {
 }
 
 void ShowSplashPixels(HWND window, HBITMAP bitmap, SIZE size) {
-    DeviceContext screen(CreateDCW(L"display", nullptr, nullptr, nullptr));
-    DeviceContext memory(CreateCompatibleDC(screen.Get()));
-    SelectedObject selected(memory.Get(), bitmap);
+    UniqueDeviceContext screen(CreateDCW(L"display", nullptr, nullptr, nullptr));
+    UniqueDeviceContext memory(CreateCompatibleDC(screen.Get()));
+    UniqueSelection selected = SelectInto(memory.Get(), bitmap);
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UpdateLayeredWindow(window, nullptr, nullptr, &size, memory.Get(), &source, 0, &blend,
@@ -54,9 +54,9 @@ void ShowSplashPixels(HWND window, HBITMAP bitmap, SIZE size) {
 void createSplashWindow(HINSTANCE instance, HWND owner) {
     if (!owner) owner = GetForegroundWindow();
     splashBitmap = loadSplashBitmap(instance);
-    if (!splashBitmap) return;
+    if (!splashBitmap.IsValid()) return;
     BITMAP description = {};
-    if (!GetObjectW(splashBitmap, sizeof(description), &description)) return;
+    if (!GetObjectW(splashBitmap.Get(), sizeof(description), &description)) return;
     const SIZE size = {description.bmWidth, description.bmHeight};
 
     const POINT corner = BottomRightOfWorkArea(owner);
@@ -67,7 +67,7 @@ void createSplashWindow(HINSTANCE instance, HWND owner) {
                         corner.y - size.cy - kSplashMargin, size.cx, size.cy, GetDesktopWindow(),
                         nullptr, nullptr, nullptr);
     if (!splashWindow) return;
-    ShowSplashPixels(splashWindow, splashBitmap, size);
+    ShowSplashPixels(splashWindow, splashBitmap.Get(), size);
     SetActiveWindow(splashWindow);
 }
 

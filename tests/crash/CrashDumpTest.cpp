@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/KernelHandles.h"
+#include "protocol/Protocol.h"
+#include "support/ScanPluginsSupport.h"
+
 namespace {
 
-constexpr DWORD kCrashExitCode = 9;
+using protocol::kCrashExitCode;
 constexpr DWORD kMinidumpExceptionStream = 6;
 
 std::wstring ProgramDirectory() {
@@ -54,21 +58,25 @@ CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
     if (dumpDirectory) commandLine += L" " + Quote(*dumpDirectory);
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd = nullptr;
-    HANDLE writeEnd = nullptr;
-    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE readHandle = nullptr;
+    HANDLE writeHandle = nullptr;
+    EXPECT_TRUE(CreatePipe(&readHandle, &writeHandle, &inherit, 0));
+    UniqueHandle readEnd(readHandle);
+    UniqueHandle writeEnd(writeHandle);
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
+    startup.hStdOutput = writeEnd.Get();
     PROCESS_INFORMATION process{};
     GetLocalTime(&run.started);
     BOOL created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                   workingDirectory.c_str(), &startup, &process);
-    CloseHandle(writeEnd);
     EXPECT_TRUE(created) << "CreateProcessW failed: " << GetLastError();
+    writeEnd.Close();
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
     if (created) {
         // Only a guard against a hanging child, never a measure of speed.
         if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) {
@@ -77,18 +85,15 @@ CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
             WaitForSingleObject(process.hProcess, INFINITE);
         }
         GetExitCodeProcess(process.hProcess, &run.exitCode);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
     }
     GetLocalTime(&run.ended);
 
     std::string output;
     char chunk[256];
     DWORD count = 0;
-    while (ReadFile(readEnd, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+    while (ReadFile(readEnd.Get(), chunk, sizeof chunk, &count, nullptr) && count > 0) {
         output.append(chunk, count);
     }
-    CloseHandle(readEnd);
     run.faultingThreads = ParseThreadIds(output);
     return run;
 }
@@ -110,37 +115,16 @@ std::vector<std::wstring> PossibleDumpNames(const CrashRun& run) {
         SYSTEMTIME time;
         FileTimeToSystemTime(&fileTime, &time);
         wchar_t name[64];
-        swprintf(name, 64, L"ScanServer-x64-%04u-%02u-%02u-%02u-%02u-%02u.mdmp", time.wYear,
+        swprintf(name, 64, protocol::kDumpNameFormat, protocol::kDumpNamePrefix, time.wYear,
                  time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
         names.push_back(name);
     }
     return names;
 }
 
-std::vector<std::wstring> ListFiles(const std::wstring& directory) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
-
-std::vector<unsigned char> ReadWholeFile(const std::wstring& path) {
-    std::vector<unsigned char> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    unsigned char chunk[65536];
-    DWORD count = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + count);
-    }
-    CloseHandle(file);
-    return bytes;
+std::vector<unsigned char> ReadDump(const std::wstring& path) {
+    std::string bytes = ReadBytes(path);
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
 }
 
 uint32_t ReadU32(const std::vector<unsigned char>& bytes, size_t offset) {
@@ -185,25 +169,6 @@ void ExpectExceptionDump(const std::vector<unsigned char>& dump,
     EXPECT_EQ(exceptionStreams, 1);
 }
 
-bool DeleteTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                DeleteTree(child);
-            } else {
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    return RemoveDirectoryW(path.c_str()) != 0;
-}
-
 class CrashDump : public testing::Test {
 protected:
     void SetUp() override {
@@ -219,24 +184,24 @@ protected:
         dumps_ = base_ + L"\\dumps";
         ASSERT_TRUE(CreateDirectoryW(dumps_.c_str(), nullptr));
     }
-    void TearDown() override { DeleteTree(base_); }
+    void TearDown() override { RemoveTree(base_); }
 
     // Expects the one dump file of the run in directory and returns its bytes.
     std::vector<unsigned char> ExpectOneDump(const CrashRun& run, const std::wstring& directory) {
-        std::vector<std::wstring> files = ListFiles(directory);
+        std::vector<std::wstring> files = FilesIn(directory, L"*");
         EXPECT_EQ(files.size(), 1u);
         if (files.size() != 1) return {};
         std::vector<std::wstring> possible = PossibleDumpNames(run);
         EXPECT_NE(std::find(possible.begin(), possible.end(), files[0]), possible.end())
             << "unexpected dump name";
-        return ReadWholeFile(directory + L"\\" + files[0]);
+        return ReadDump(directory + L"\\" + files[0]);
     }
 
     // A filter that wrote with an empty or missing directory would have put
     // the file in the working directory or at the root of its drive.
     void ExpectNoDumpAnywhere(const CrashRun& run) {
-        EXPECT_TRUE(ListFiles(base_).empty());
-        EXPECT_TRUE(ListFiles(dumps_).empty());
+        EXPECT_TRUE(FilesIn(base_, L"*").empty());
+        EXPECT_TRUE(FilesIn(dumps_, L"*").empty());
         for (const std::wstring& name : PossibleDumpNames(run)) {
             std::wstring atRoot = base_.substr(0, 3) + name;
             EXPECT_EQ(GetFileAttributesW(atRoot.c_str()), INVALID_FILE_ATTRIBUTES);

@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "host/DumpFolder.h"
+#include "protocol/Protocol.h"
 #include "support/ServerSession.h"
 
 namespace {
@@ -15,18 +17,6 @@ std::wstring FreshDumpDirectory(const std::wstring& name) {
                              std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(directory.c_str(), nullptr);
     return directory;
-}
-
-std::vector<std::wstring> DumpFiles(const std::wstring& directory) {
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\ScanServer-x64-*.mdmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
-        files.push_back(directory + L"\\" + found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return files;
 }
 
 std::string FirstBytes(const std::wstring& path, size_t count) {
@@ -52,15 +42,15 @@ TEST_P(CrashScan, EndsWithExitCodeNineAndOneDump) {
     launch.dumpDirectory = dumps;
     Session session = RunSession({Utf8FromWide(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
     ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 9u);
+    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
     std::string ending = std::string(crash.lastLine) + "\n";
     ASSERT_GE(session.transcript.size(), ending.size()) << session.transcript;
     EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
     EXPECT_EQ(session.transcript.find(">:"), std::string::npos);
-    std::vector<std::wstring> files = DumpFiles(dumps);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(FirstBytes(files[0], 4), "MDMP");
-    DeleteFileW(files[0].c_str());
+    std::wstring dump = NewDump(dumps, {});
+    ASSERT_EQ(ListDumps(dumps).size(), 1u);
+    EXPECT_EQ(FirstBytes(dump, 4), "MDMP");
+    DeleteFileW(dump.c_str());
     RemoveDirectoryW(dumps.c_str());
 }
 
@@ -85,8 +75,8 @@ TEST(CrashScanWithoutDumps, ExitCodeIsNineAndNoFileAppears) {
     launch.dumpDirectory = L"";
     Session session = RunSession({Utf8FromWide(PluginPath(L"crash-dispatcher"))}, launch);
     ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 9u);
-    EXPECT_TRUE(DumpFiles(watched).empty());
+    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
+    EXPECT_TRUE(ListDumps(watched).empty());
     RemoveDirectoryW(watched.c_str());
 }
 

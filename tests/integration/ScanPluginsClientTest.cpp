@@ -112,7 +112,7 @@ TEST_F(ScanClientTest, ShellKeepsTheServersOrderAndItsSubPluginsComeFromTheSameS
     std::wstring shell = PluginPath(L"shell-unnamed");
     ScanAnswer listing = client.Scan(shell, kAmpleMilliseconds);
     ASSERT_TRUE(listing.reportRead);
-    EXPECT_EQ(listing.report.category, kShellCategory);
+    EXPECT_EQ(listing.report.category, protocol::kShellCategory);
     EXPECT_EQ(listing.report.shells,
               (std::vector<ShellPlugin>{{0x80000001u, ""}, {0x00000011u, ""}}));
 
@@ -134,7 +134,7 @@ TEST_F(ScanClientTest, CrashGivesExitCodeNineAndTheNewDump) {
     ScanClient& client = Client(dumps.Path());
     ScanAnswer crashed = client.Scan(PluginPath(L"crash-entry"), 4000);
     EXPECT_EQ(crashed.end, ScanEnd::kCrashed);
-    EXPECT_EQ(crashed.exitCode, kPluginCrashExitCode);
+    EXPECT_EQ(crashed.exitCode, std::optional<DWORD>(protocol::kCrashExitCode));
     EXPECT_FALSE(crashed.reportRead);
     EXPECT_FALSE(client.IsRunning());
     std::vector<std::wstring> files = FilesIn(dumps.Path(), L"*.mdmp");
@@ -153,7 +153,7 @@ TEST_F(ScanClientTest, CrashGivesExitCodeNineAndTheNewDump) {
 TEST_F(ScanClientTest, CrashWithoutDumpDirectoryHasNoDump) {
     ScanAnswer crashed = Client().Scan(PluginPath(L"crash-dispatcher"), kAmpleMilliseconds);
     EXPECT_EQ(crashed.end, ScanEnd::kCrashed);
-    EXPECT_EQ(crashed.exitCode, kPluginCrashExitCode);
+    EXPECT_EQ(crashed.exitCode, std::optional<DWORD>(protocol::kCrashExitCode));
     EXPECT_TRUE(crashed.dumpPath.empty());
 }
 

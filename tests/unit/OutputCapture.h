@@ -8,18 +8,22 @@
 #include <string>
 #include <thread>
 
-#include "app/OutputChannel.h"
+#include "channel/OutputChannel.h"
+#include "platform/KernelHandles.h"
 
 class OutputCapture {
 public:
     OutputCapture() {
         previous_ = GetOutputHandle();
-        EXPECT_TRUE(CreatePipe(&read_, &write_, nullptr, 0));
-        SetOutputHandle(write_);
+        HANDLE read = nullptr, write = nullptr;
+        EXPECT_TRUE(CreatePipe(&read, &write, nullptr, 0));
+        read_.Reset(read);
+        write_.Reset(write);
+        SetOutputHandle(write_.Get());
         reader_ = std::thread([this] {
             char chunk[512];
             DWORD count = 0;
-            while (ReadFile(read_, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+            while (ReadFile(read_.Get(), chunk, sizeof chunk, &count, nullptr) && count > 0) {
                 text_.append(chunk, count);
             }
         });
@@ -33,16 +37,16 @@ public:
     // Everything written since the capture began.
     std::string Finish() {
         SetOutputHandle(previous_);
-        CloseHandle(write_);
+        write_.Close();
         reader_.join();
-        CloseHandle(read_);
+        read_.Close();
         return text_;
     }
 
 private:
     HANDLE previous_ = nullptr;
-    HANDLE read_ = nullptr;
-    HANDLE write_ = nullptr;
+    UniqueHandle read_;
+    UniqueHandle write_;
     std::thread reader_;
     std::string text_;
 };

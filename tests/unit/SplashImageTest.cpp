@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "splash/GdiHandles.h"
+#include "platform/GdiOwners.h"
+#include "platform/KernelHandles.h"
+#include "splash/GdiplusOwners.h"
 #include "splash/ImageConversion.h"
 #include "splash/SplashBitmap.h"
 #include "splash/SplashWindow.h"
@@ -21,35 +23,6 @@ Bytes Pixel(uint8_t blue, uint8_t green, uint8_t red, uint8_t alpha) {
 
 Bytes PixelAt(const uint8_t* bits, size_t index) {
     return Bytes(bits + index * 4, bits + index * 4 + 4);
-}
-
-// --- Handle owners ---------------------------------------------------------
-
-TEST(SplashHandles, SelectedObjectPutsThePreviousObjectBack) {
-    DeviceContext memory(CreateCompatibleDC(nullptr));
-    ASSERT_TRUE(memory.IsValid());
-    const HGDIOBJ original = GetCurrentObject(memory.Get(), OBJ_BITMAP);
-    GdiObject bitmap(CreateBitmap(2, 2, 1, 32, nullptr));
-    {
-        SelectedObject selected(memory.Get(), bitmap.Get());
-        ASSERT_TRUE(selected.IsValid());
-        EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BITMAP), bitmap.Get());
-    }
-    EXPECT_EQ(GetCurrentObject(memory.Get(), OBJ_BITMAP), original);
-}
-
-TEST(SplashHandles, ClosingKeepsTheCallersLastError) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    GdiObject object(reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(0x7FFF0)));
-    object.Close();
-    DeviceContext context(reinterpret_cast<HDC>(static_cast<uintptr_t>(0x7FFF0)));
-    context.Close();
-    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, 16));
-    memory.Close();
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_FALSE(object.IsValid());
-    EXPECT_FALSE(context.IsValid());
-    EXPECT_FALSE(memory.IsValid());
 }
 
 // --- Premultiplication -----------------------------------------------------
@@ -166,7 +139,7 @@ struct DibView {
     const uint8_t* bits = nullptr;
 };
 
-DibView Describe(const GdiObject& dib) {
+DibView Describe(const UniqueBitmap& dib) {
     DIBSECTION section = {};
     DibView view;
     if (GetObjectW(dib.Get(), sizeof(section), &section) != sizeof(section)) return view;
@@ -184,23 +157,23 @@ Bytes Shown(const DibView& view, int x, int y) {
 class SplashDecode : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+        gdiplus_ = StartGdiplus();
+        ASSERT_TRUE(gdiplus_.IsValid());
     }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token_); }
+    static void TearDownTestSuite() { gdiplus_.Close(); }
 
-    static HBITMAP Decode(const Bytes& file) {
+    static UniqueBitmap Decode(const Bytes& file) {
         return DecodeSplashImage(file.data(), static_cast<uint32_t>(file.size()));
     }
 
-    static ULONG_PTR token_;
+    static UniqueGdiplusSession gdiplus_;
 };
 
-ULONG_PTR SplashDecode::token_ = 0;
+UniqueGdiplusSession SplashDecode::gdiplus_;
 
 TEST_F(SplashDecode, PaletteImageIsShownThroughItsPalette) {
     // Entry 0 red, entry 1 blue, each as blue, green, red, reserved.
-    GdiObject owner(Decode(PaletteBmp({0, 0, 255, 0, 255, 0, 0, 0})));
+    UniqueBitmap owner = Decode(PaletteBmp({0, 0, 255, 0, 255, 0, 0, 0}));
     ASSERT_TRUE(owner.IsValid());
     DibView view = Describe(owner);
     EXPECT_EQ(Shown(view, 0, 0), Pixel(255, 0, 0, 255));
@@ -209,12 +182,12 @@ TEST_F(SplashDecode, PaletteImageIsShownThroughItsPalette) {
 
 TEST_F(SplashDecode, UndecodableBytesGiveNoBitmap) {
     const Bytes notAnImage = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
-    EXPECT_EQ(DecodeSplashImage(notAnImage.data(), static_cast<uint32_t>(notAnImage.size())),
-              nullptr);
+    EXPECT_FALSE(
+        DecodeSplashImage(notAnImage.data(), static_cast<uint32_t>(notAnImage.size())).IsValid());
 }
 
 TEST_F(SplashDecode, ModuleWithoutTheImageGivesNoBitmapAndNoWindow) {
-    EXPECT_EQ(loadSplashBitmap(GetModuleHandleW(nullptr)), nullptr);
+    EXPECT_FALSE(loadSplashBitmap(GetModuleHandleW(nullptr)).IsValid());
     createSplashWindow(GetModuleHandleW(nullptr), nullptr);
     EXPECT_EQ(GetSplashWindow(), nullptr);
     DestroySplashWindow();
@@ -225,31 +198,20 @@ TEST_F(SplashDecode, ModuleWithoutTheImageGivesNoBitmapAndNoWindow) {
 
 // --- The image shipped in the server's resources -----------------------------
 
-class ServerModule {
-public:
-    ServerModule() {
-        wchar_t path[MAX_PATH] = {};
-        const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring file(path, length);
-        file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"ScanServer-x64.exe";
-        module_ = LoadLibraryExW(file.c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }
-    ServerModule(const ServerModule&) = delete;
-    ServerModule& operator=(const ServerModule&) = delete;
-    ~ServerModule() {
-        if (module_) FreeLibrary(module_);
-    }
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_ = nullptr;
-};
+// The server's resources, loaded as data.
+UniqueModule LoadServerModule() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring file(path, length);
+    file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"ScanServer-x64.exe";
+    return UniqueModule(LoadLibraryExW(file.c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+}
 
 TEST_F(SplashDecode, ShippedImageIsPremultipliedWithTransparentCornersAndWhiteCaption) {
-    ServerModule server;
-    ASSERT_NE(server.Get(), nullptr) << "ScanServer-x64.exe beside the test program";
-    GdiObject owner(loadSplashBitmap(server.Get()));
+    UniqueModule server = LoadServerModule();
+    ASSERT_TRUE(server.IsValid()) << "ScanServer-x64.exe beside the test program";
+    UniqueBitmap owner = loadSplashBitmap(server.Get());
     ASSERT_TRUE(owner.IsValid());
     DibView view = Describe(owner);
     EXPECT_EQ(view.width, 120);

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "host/Text.h"
-#include "host/UniqueHandle.h"
+#include "platform/KernelHandles.h"
 
 ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::string& problem) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return ReadResult::kAbsent;
@@ -33,8 +33,8 @@ ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::stri
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes, std::string& problem) {
     std::wstring temporary = path + L".new";
     {
-        UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (!file.IsValid() ||
             !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,

@@ -5,7 +5,7 @@
 
 enum class ReadResult { kRead, kAbsent, kFailed };
 
-ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::string& problem);
+[[nodiscard]] ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::string& problem);
 // Writes beside the file first and then puts the new file in its place, so a
 // failed write never leaves half a file.
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes,

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "host/Text.h"
+#include "platform/KernelHandles.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ bool ComesBefore(const FolderEntry& a, const FolderEntry& b) {
 // On failure `error` holds the system's error code.
 bool ReadFolder(const std::wstring& folder, std::vector<FolderEntry>& entries, DWORD& error) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search.IsValid()) {
         error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND;
     }
@@ -52,9 +53,8 @@ bool ReadFolder(const std::wstring& folder, std::vector<FolderEntry>& entries, D
         entries.push_back(
             {name, isFolder,
              StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime)});
-    } while (FindNextFileW(search, &found));
+    } while (FindNextFileW(search.Get(), &found));
     error = GetLastError();
-    FindClose(search);
     if (error != ERROR_NO_MORE_FILES) return false;
     std::sort(entries.begin(), entries.end(), ComesBefore);
     return true;

@@ -91,7 +91,12 @@ bool ScanRun::TakeNext(unsigned worker, size_t& index) {
 void ScanRun::Work(unsigned worker) {
     ServerSettings server = settings_.server;
     server.dumpDirectory = WorkerDumpFolder(worker);
-    CreateDirectoryW(server.dumpDirectory.c_str(), nullptr);
+    if (!CreateDirectoryW(server.dumpDirectory.c_str(), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+        ReportWorkerFailure(worker, "cannot make the dump folder " + Utf8FromWide(server.dumpDirectory) +
+                            ": " + SystemErrorText(GetLastError()));
+        return;
+    }
     ScanClient client(server);
     size_t index;
     std::string failure;
@@ -108,6 +113,18 @@ void ScanRun::Work(unsigned worker) {
     client.Stop();
     // Left only when empty: a dump that could not be moved stays where it is.
     RemoveDirectoryW(server.dumpDirectory.c_str());
+    EndWorker(worker);
+}
+
+void ScanRun::ReportWorkerFailure(unsigned worker, const std::string& failure) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (progress_.fatal.empty()) progress_.fatal = failure;
+    }
+    EndWorker(worker);
+}
+
+void ScanRun::EndWorker(unsigned worker) {
     std::lock_guard<std::mutex> guard(mutex_);
     scanning_[worker] = kIdle;
     progress_.ended = --running_ == 0;
@@ -120,7 +137,7 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     plugin.path = work.file.path;
     if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
     work.records.push_back(plugin);
-    if (!plugin.hasReport || plugin.report.category != kShellCategory) return true;
+    if (!plugin.hasReport || plugin.report.category != protocol::kShellCategory) return true;
     for (const ShellPlugin& shell : plugin.report.shells) {
         ScanRecord sub;
         sub.path = work.file.path;
@@ -168,8 +185,10 @@ bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanR
             break;
         case ScanEnd::kServerFailed:
             record.status = ScanStatus::kServerFailed;
-            record.error =
-                "The scan server ended with exit code " + std::to_string(answer.exitCode);
+            record.error = answer.exitCode ? "The scan server ended with exit code " +
+                                                 std::to_string(*answer.exitCode)
+                                           : "The scan server closed its output but did not "
+                                             "end; it was ended";
             break;
     }
     return true;

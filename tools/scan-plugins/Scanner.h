@@ -51,7 +51,10 @@ public:
 
 private:
     void Work(unsigned worker);
-    bool TakeNext(unsigned worker, size_t& index);
+    [[nodiscard]] bool TakeNext(unsigned worker, size_t& index);
+    // Stops the run with the worker's reason, unless an earlier one stopped it.
+    void ReportWorkerFailure(unsigned worker, const std::string& failure);
+    void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);

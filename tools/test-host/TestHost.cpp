@@ -54,7 +54,8 @@ int wmain(int argc, wchar_t** argv) {
         if (server.WaitForReady(INFINITE, ignored) != WaitResult::kReady) break;
         if (!server.SendRequest(Utf8FromWide(request))) break;
     }
-    server.WaitForReady(INFINITE, ignored);
+    // The last answer ends in a prompt or in a closed pipe; either way the input closes now.
+    static_cast<void>(server.WaitForReady(INFINITE, ignored));
     server.CloseInput();
     server.WaitForOutputClosed();
     std::optional<DWORD> exitCode = server.WaitForExit(INFINITE);

@@ -3,14 +3,29 @@
 #include <algorithm>
 
 #include "host/ServerProcess.h"
-#include "host/UniqueHandle.h"
+#include "platform/KernelHandles.h"
 
 namespace {
 
+std::wstring Quoted(const std::wstring& argument) {
+    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
+        return argument;
+    }
+    return L"\"" + argument + L"\"";
+}
+
+UniqueFile InheritableFile(const std::wstring& path) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (search.IsValid()) {
         do {
             std::wstring name = found.cFileName;
             if (name == L"." || name == L"..") continue;
@@ -21,26 +36,11 @@ void RemoveTree(const std::wstring& folder) {
                 SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileW(path.c_str());
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
+        search.Close();
     }
     RemoveDirectoryW(folder.c_str());
 }
-
-std::wstring Quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
-        return argument;
-    }
-    return L"\"" + argument + L"\"";
-}
-
-UniqueHandle InheritableFile(const std::wstring& path) {
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-}  // namespace
 
 TempFolder::TempFolder() {
     static int count = 0;
@@ -64,8 +64,8 @@ void TempFolder::CopyPlugin(const std::wstring& name, const std::wstring& subfol
 }
 
 void TempFolder::WriteFile(const std::wstring& relativePath, const std::string& bytes) {
-    UniqueHandle file(CreateFileW((path_ + L"\\" + relativePath).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW((path_ + L"\\" + relativePath).c_str(), GENERIC_WRITE, 0, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
     ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
@@ -80,7 +80,7 @@ ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstrin
 
     ProgramRun run;
     {
-        UniqueHandle out = InheritableFile(outPath), err = InheritableFile(errPath);
+        UniqueFile out = InheritableFile(outPath), err = InheritableFile(errPath);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -91,7 +91,7 @@ ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstrin
                             nullptr, nullptr, &startup, &created)) {
             return run;
         }
-        CloseHandle(created.hThread);
+        UniqueHandle thread(created.hThread);
         UniqueHandle process(created.hProcess);
         if (WaitForSingleObject(process.Get(), kGuardMilliseconds) != WAIT_OBJECT_0) {
             TerminateProcess(process.Get(), 1);
@@ -107,8 +107,8 @@ ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstrin
 }
 
 std::string ReadBytes(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::string bytes;
     if (!file.IsValid()) return bytes;
     char buffer[65536];
@@ -126,12 +126,11 @@ bool FileExists(const std::wstring& path) {
 std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\" + pattern).c_str(), &found));
+    if (!search.IsValid()) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -33,6 +33,9 @@ struct ProgramRun {
 // Runs bin/<program> with the arguments and waits for it (a guard of ten minutes).
 ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
 
+// Removes the folder with everything in it.
+void RemoveTree(const std::wstring& folder);
+
 std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Names of the files in a folder that match the pattern, sorted.

@@ -20,7 +20,8 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
         if (server.WaitForReady(kGenerousWait, ignored) != WaitResult::kReady) break;
         if (!server.SendRequest(request)) break;
     }
-    server.WaitForReady(kGenerousWait, ignored);
+    // The last answer ends in a prompt or in a closed pipe; either way the input closes now.
+    static_cast<void>(server.WaitForReady(kGenerousWait, ignored));
     server.CloseInput();
     std::optional<DWORD> exitCode = server.WaitForExit(kGenerousWait);
     if (!exitCode) server.Terminate();

@@ -4,8 +4,15 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 void SetOutputHandle(HANDLE output);
 HANDLE GetOutputHandle();
+
+// The "ready:" line that asks the host for its next request.
+void WritePrompt();
+// A line as it goes on the wire, channel name and line feed included.
+void WriteWholeLine(const char* bytes, uint32_t length);
 
 void WriteInfo(const wchar_t* format, ...);
 void WriteWarning(const wchar_t* format, ...);

@@ -1,0 +1,9 @@
+// A plugin's vendor version number as the report shows it.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/SharedString.h"
+
+// The number as dotted text, read by its range; empty for 0.
+WideString FormatPluginVersion(int32_t version);
