@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "host/ArgumentQuoting.h"
 #include "protocol/Protocol.h"
 
 namespace {
@@ -12,27 +13,6 @@ namespace {
 std::mutex& ProcessCreationLock() {
     static std::mutex lock;
     return lock;
-}
-
-std::wstring QuoteArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
-        return argument;
-    }
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') backslashes = 2 * backslashes + 1;
-        quoted.append(backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(2 * backslashes, L'\\');
-    quoted += L'"';
-    return quoted;
 }
 
 // Finds a prompt line that starts at or after `from` at the start of a line.
@@ -46,8 +26,7 @@ size_t FindPrompt(const std::string& text, size_t from) {
 
 bool WriteAll(HANDLE handle, const std::string& bytes) {
     DWORD written = 0;
-    return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
+    return WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
            written == bytes.size();
 }
 
@@ -180,7 +159,9 @@ bool ServerProcess::SendBytes(const std::string& bytes) {
     return input_.IsValid() && WriteAll(input_.Get(), bytes);
 }
 
-void ServerProcess::CloseInput() { input_.Close(); }
+void ServerProcess::CloseInput() {
+    input_.Close();
+}
 
 std::optional<DWORD> ServerProcess::WaitForExit(DWORD timeoutMilliseconds) {
     if (!process_.IsValid() ||

@@ -114,8 +114,9 @@ std::vector<std::wstring> PossibleDumpNames(const CrashRun& run) {
         FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
         SYSTEMTIME time;
         FileTimeToSystemTime(&fileTime, &time);
-        wchar_t name[64];
-        swprintf(name, 64, protocol::kDumpNameFormat, protocol::kDumpNamePrefix, time.wYear,
+        wchar_t name[64] = {};
+        // The runtime's own formatter, as the crash filter uses: "%s" is a wide text there.
+        _snwprintf(name, 63, protocol::kDumpNameFormat, protocol::kDumpNamePrefix, time.wYear,
                  time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
         names.push_back(name);
     }

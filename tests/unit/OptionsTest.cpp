@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/scan-plugins/Options.h"
+
+namespace {
+
+bool Parse(std::vector<std::wstring> arguments, Options& options, std::string& problem) {
+    arguments.insert(arguments.begin(), L"scan-plugins.exe");
+    std::vector<wchar_t*> argv;
+    for (std::wstring& argument : arguments) argv.push_back(argument.data());
+    return ParseOptions(static_cast<int>(argv.size()), argv.data(), options, problem);
+}
+
+TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
+    Options options;
+    std::string problem;
+    ASSERT_TRUE(Parse(
+        {L"--jobs", L"3", L"a", L"--timeout", L"2.5", L"--out", L"o.json", L"--cache", L"c.json",
+         L"--retry-failed", L"-x", L"--dumps", L"d", L"--server", L"s.exe", L"--", L"--help", L"b"},
+        options, problem))
+        << problem;
+    EXPECT_EQ(options.paths, (std::vector<std::wstring>{L"a", L"-x", L"--help", L"b"}));
+    EXPECT_EQ(options.jobs, 3u);
+    EXPECT_EQ(options.timeoutMilliseconds, 2500u);
+    EXPECT_EQ(options.out, L"o.json");
+    EXPECT_EQ(options.cache, L"c.json");
+    EXPECT_EQ(options.dumps, L"d");
+    EXPECT_EQ(options.server, L"s.exe");
+    EXPECT_TRUE(options.retryFailed);
+    EXPECT_FALSE(options.help);
+
+    Options help;
+    EXPECT_TRUE(Parse({L"--help"}, help, problem));
+    EXPECT_TRUE(help.help);
+}
+
+TEST(Options, BadCommandLinesSayWhatIsWrong) {
+    const struct {
+        std::vector<std::wstring> arguments;
+        std::string problem;
+    } kCases[] = {
+        {{}, "no plugin file or folder given"},
+        {{L"--jobs", L"0", L"x"}, "--jobs takes a whole number from 1 to 256, not 0"},
+        {{L"--jobs", L"257", L"x"}, "--jobs takes a whole number from 1 to 256, not 257"},
+        {{L"--jobs", L"-1", L"x"}, "--jobs takes a whole number from 1 to 256, not -1"},
+        {{L"--jobs", L"2x", L"x"}, "--jobs takes a whole number from 1 to 256, not 2x"},
+        {{L"--timeout", L"0", L"x"},
+         "--timeout takes a number of seconds above 0 and up to 86400, not 0"},
+        {{L"--timeout", L"nan", L"x"},
+         "--timeout takes a number of seconds above 0 and up to 86400, not nan"},
+        {{L"--timeout", L"86401", L"x"},
+         "--timeout takes a number of seconds above 0 and up to 86400, not 86401"},
+        {{L"x", L"--out"}, "--out needs a value"},
+        {{L"--cache", L"", L"x"}, "--cache needs a value"},
+        {{L"--frobnicate", L"x"}, "unknown option --frobnicate"},
+    };
+    for (const auto& each : kCases) {
+        Options options;
+        std::string problem;
+        EXPECT_FALSE(Parse(each.arguments, options, problem));
+        EXPECT_EQ(problem, each.problem);
+    }
+}
+
+}  // namespace

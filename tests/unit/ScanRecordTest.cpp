@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+#include "tools/scan-plugins/ScanRecord.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+
+auto Fields(const PluginReport& r) {
+    return std::tie(r.id, r.name, r.vendor, r.product, r.version, r.error, r.numInputs,
+                    r.numOutputs, r.wantsMidi, r.sendsMidi, r.platform, r.audio64, r.category,
+                    r.synthEdit, r.shells);
+}
+
+auto Fields(const ScanRecord& r) {
+    return std::tie(r.path, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error, r.dumpPath,
+                    r.seconds);
+}
+
+ScanRecord Answered() {
+    ScanRecord record;
+    record.path = L"C:\\Plugins\\Synth \u00e9.dll";
+    record.status = ScanStatus::kOk;
+    record.hasReport = true;
+    record.report = {0x53796E74u, "Synth", "Vendor", "Product", "1.2.3", "",   -1, 2,
+                     true,        true,    "x64",    true,      2,       true, {}};
+    record.seconds = 0.25;
+    return record;
+}
+
+TEST(ScanRecord, RecordsComeBackFromTheirJson) {
+    ScanRecord crashed;
+    crashed.path = L"C:\\Plugins\\Shell.dll";
+    crashed.isSubPlugin = true;
+    crashed.shellId = 0x80000001u;
+    crashed.status = ScanStatus::kCrashed;
+    crashed.error = "the scan server crashed";
+    crashed.dumpPath = L"C:\\dumps\\ScanServer-x64-2024-01-02-03-04-05.mdmp";
+    crashed.seconds = 4.5;
+
+    for (const ScanRecord& record : {Answered(), crashed}) {
+        ScanRecord read;
+        ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
+        EXPECT_EQ(Fields(read), Fields(record));
+        EXPECT_EQ(Fields(read.report), Fields(record.report));
+    }
+}
+
+TEST(ScanRecord, MalformedObjectsAreRefused) {
+    // Each row changes one member of a good record; a null value removes it.
+    const struct {
+        const char* key;
+        ordered_json value;
+    } kCases[] = {
+        {"path", nullptr},       {"path", ""},        {"status", "fine"},   {"status", nullptr},
+        {"shellId", "8000000G"}, {"seconds", -1},     {"seconds", nullptr}, {"dump", 5},
+        {"vendor", nullptr},     {"numInputs", "-1"},
+    };
+    ScanRecord read;
+    EXPECT_FALSE(RecordFromJson(ordered_json::array(), read));
+    for (const auto& each : kCases) {
+        ordered_json object = RecordToJson(Answered());
+        if (each.value.is_null()) {
+            object.erase(each.key);
+        } else {
+            object[each.key] = each.value;
+        }
+        EXPECT_FALSE(RecordFromJson(object, read)) << object.dump();
+    }
+}
+
+}  // namespace
