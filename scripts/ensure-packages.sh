@@ -19,6 +19,7 @@ need xauth /usr/bin/xauth
 need imagemagick /usr/bin/convert
 need x11-apps /usr/bin/xwd
 need xdotool /usr/bin/xdotool
+need clang-format /usr/bin/clang-format
 
 [ -z "$missing" ] && exit 0
 if [ "$(id -u)" != 0 ]; then

@@ -1,8 +1,8 @@
 #!/bin/sh
-# Builds the server, the test plugins, scan-plugins and the benchmark, then
-# runs the benchmark under Wine and prints its figures. Every figure is taken
-# without a display; first the server's start-up is taken with a display, on a
-# private Xvfb server, when Xvfb can be started.
+# Builds the benchmark and what it runs (the server, the test plugins,
+# scan-plugins), then runs it under Wine and prints its figures. Every figure
+# is taken without a display; first the server's start-up is taken with a
+# display, on a private Xvfb server, when Xvfb can be started.
 #
 # Each run restarts the Wine server of the build's prefix: run the benchmark on
 # a quiet machine and not while tests run in the same build tree. Arguments go
@@ -12,10 +12,7 @@ set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 
-"$root/scripts/ensure-packages.sh"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target scan-benchmark >/dev/null
+BUILD_DIR=$build "$root/scripts/build.sh" scan-benchmark >/dev/null
 
 xvfb_pid=
 display=

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Builds everything and runs the whole test suite under Wine.
+# Builds everything (the tests, and whatever the main job left unbuilt) and
+# runs the whole test suite under Wine.
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh"
