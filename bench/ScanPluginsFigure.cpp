@@ -5,6 +5,7 @@
 
 #include "bench/Bench.h"
 #include "bench/CpuTimes.h"
+#include "platform/KernelHandles.h"
 
 namespace {
 
@@ -14,14 +15,13 @@ constexpr DWORD kSampleMilliseconds = 50;
 bool PrepareCopies(const Paths& paths, const Settings& settings, const std::wstring& folder) {
     CreateDirectoryW(folder.c_str(), nullptr);
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
+    UniqueFindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
+    if (search.IsValid()) {
         do {
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 DeleteFileW((folder + found.cFileName).c_str());
             }
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
+        } while (FindNextFileW(search.Get(), &found));
     }
     for (size_t copy = 0; copy < settings.pluginCopies; ++copy) {
         wchar_t name[32];
@@ -36,35 +36,35 @@ bool PrepareCopies(const Paths& paths, const Settings& settings, const std::wstr
 // not end in time or ended with an exit code other than 0.
 bool RunProgram(const std::wstring& program, const std::wstring& arguments, CpuSampler& sampler) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE nul =
-        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inheritable, OPEN_EXISTING, 0, nullptr);
+    UniqueFile nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
+                               nullptr));
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
+    startup.hStdInput = nul.Get();
+    startup.hStdOutput = nul.Get();
+    startup.hStdError = nul.Get();
     std::wstring commandLine = Quote(program) + L" " + arguments;
     PROCESS_INFORMATION created = {};
     BOOL launched = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                    nullptr, nullptr, &startup, &created);
-    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    nul.Close();
     if (!launched) return false;
-    CloseHandle(created.hThread);
+    UniqueHandle thread(created.hThread);
+    UniqueHandle process(created.hProcess);
     DWORD exitCode = 1;
     bool ended = false;
     for (DWORD waited = 0; !ended && waited < kRunTimeout; waited += kSampleMilliseconds) {
         sampler.Sample();
-        ended = WaitForSingleObject(created.hProcess, kSampleMilliseconds) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(process.Get(), kSampleMilliseconds) == WAIT_OBJECT_0;
     }
     if (ended) {
-        GetExitCodeProcess(created.hProcess, &exitCode);
+        GetExitCodeProcess(process.Get(), &exitCode);
     } else {
-        TerminateProcess(created.hProcess, 1);
-        WaitForSingleObject(created.hProcess, INFINITE);
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), INFINITE);
     }
-    CloseHandle(created.hProcess);
     return exitCode == 0;
 }
 
