@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "host/ArgumentQuoting.h"
 #include "platform/KernelHandles.h"
 
 bool Wants(const Settings& settings, wchar_t figure) {
@@ -15,14 +16,6 @@ std::string ToUtf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes,
                         nullptr, nullptr);
     return utf8;
-}
-
-// Paths hold no quotes; backslashes before the closing quote are doubled so
-// that they stay backslashes.
-std::wstring Quote(const std::wstring& path) {
-    size_t lastOther = path.find_last_not_of(L'\\');
-    size_t trailing = lastOther == std::wstring::npos ? path.size() : path.size() - lastOther - 1;
-    return L"\"" + path + std::wstring(trailing, L'\\') + L"\"";
 }
 
 bool FileExists(const std::wstring& path) {
@@ -61,7 +54,7 @@ size_t CountOccurrences(const std::string& text, const char* needle) {
 }
 
 std::wstring LineWriterArguments(const std::wstring& linesPath) {
-    return L"--line-writer " + Quote(linesPath);
+    return L"--line-writer " + QuoteArgument(linesPath);
 }
 
 bool StartServer(PipeHost& server, const Paths& paths) {

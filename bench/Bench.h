@@ -60,8 +60,6 @@ struct Findings {
 };
 
 std::string ToUtf8(const std::wstring& text);
-// A path in quotes for a command line.
-std::wstring Quote(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);

@@ -1,5 +1,7 @@
 #include "bench/PipeHost.h"
 
+#include <utility>
+
 #include "bench/Statistics.h"
 #include "host/ServerProcess.h"
 #include "protocol/Protocol.h"
@@ -21,14 +23,12 @@ PipeHost::~PipeHost() {
 }
 
 bool PipeHost::Start(const std::wstring& program, const std::wstring& leadingArguments) {
-    HANDLE childInput = nullptr, hostInput = nullptr;
-    HANDLE hostOutput = nullptr, childOutput = nullptr;
-    if (!CreatePipe(&childInput, &hostInput, nullptr, 0)) return false;
-    UniqueHandle childInputOwner(childInput);
-    input_.Reset(hostInput);
-    if (!CreatePipe(&hostOutput, &childOutput, nullptr, 0)) return false;
-    UniqueHandle childOutputOwner(childOutput);
-    output_.Reset(hostOutput);
+    ServerPipes pipes;
+    if (!CreateServerPipes(pipes)) return false;
+    input_ = std::move(pipes.hostInput);
+    output_ = std::move(pipes.hostOutput);
+    const HANDLE childInput = pipes.childInput.Get();
+    const HANDLE childOutput = pipes.childOutput.Get();
 
     std::wstring commandLine = L"\"" + program + L"\" ";
     if (!leadingArguments.empty()) commandLine += leadingArguments + L" ";

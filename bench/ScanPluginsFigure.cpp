@@ -5,6 +5,7 @@
 
 #include "bench/Bench.h"
 #include "bench/CpuTimes.h"
+#include "host/ArgumentQuoting.h"
 #include "platform/KernelHandles.h"
 
 namespace {
@@ -45,7 +46,7 @@ bool RunProgram(const std::wstring& program, const std::wstring& arguments, CpuS
     startup.hStdInput = nul.Get();
     startup.hStdOutput = nul.Get();
     startup.hStdError = nul.Get();
-    std::wstring commandLine = Quote(program) + L" " + arguments;
+    std::wstring commandLine = QuoteArgument(program) + L" " + arguments;
     PROCESS_INFORMATION created = {};
     BOOL launched = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
                                    nullptr, nullptr, &startup, &created);
@@ -88,7 +89,7 @@ struct ScanPluginsRun {
         double started = NowMilliseconds();
         bool ran =
             RunProgram(paths.scanPlugins,
-                       options + L" --out " + Quote(outPath) + L" " + Quote(folder), sampler);
+                       options + L" --out " + QuoteArgument(outPath) + L" " + QuoteArgument(folder), sampler);
         double elapsed = NowMilliseconds() - started;
         if (!ran || CountOccurrences(ReadWholeFile(outPath), "fast-") < settings.pluginCopies) {
             ++series.failures;
@@ -136,7 +137,7 @@ void MeasureScanPlugins(const Paths& paths, const Settings& settings, Findings& 
     }
     const std::wstring cachePath = paths.work + L"scan-plugins-cache.json";
     DeleteFileW(cachePath.c_str());
-    const std::wstring cached = L"--jobs 2 --cache " + Quote(cachePath);
+    const std::wstring cached = L"--jobs 2 --cache " + QuoteArgument(cachePath);
     Series oneJob, twoJobs, cacheFill, rescans;
     ProcessorTime oneJobTime, twoJobsTime, cacheFillTime, rescanTime;
     for (size_t turn = 0; turn < settings.scanPluginsRuns; ++turn) {

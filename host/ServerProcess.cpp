@@ -1,6 +1,7 @@
 #include "host/ServerProcess.h"
 
 #include <chrono>
+#include <utility>
 
 #include "host/ArgumentQuoting.h"
 #include "protocol/Protocol.h"
@@ -55,15 +56,24 @@ ServerProcess::~ServerProcess() {
     if (reader_.joinable()) reader_.join();
 }
 
+bool CreateServerPipes(ServerPipes& pipes) {
+    HANDLE read = nullptr, write = nullptr;
+    if (!CreatePipe(&read, &write, nullptr, 0)) return false;
+    pipes.childInput.Reset(read);
+    pipes.hostInput.Reset(write);
+    if (!CreatePipe(&read, &write, nullptr, 0)) return false;
+    pipes.hostOutput.Reset(read);
+    pipes.childOutput.Reset(write);
+    return true;
+}
+
 bool ServerProcess::Start(const ServerLaunch& launch) {
-    HANDLE childInput = nullptr, hostInput = nullptr;
-    HANDLE hostOutput = nullptr, childOutput = nullptr;
-    if (!CreatePipe(&childInput, &hostInput, nullptr, 0)) return false;
-    UniqueHandle childInputOwner(childInput);
-    input_.Reset(hostInput);
-    if (!CreatePipe(&hostOutput, &childOutput, nullptr, 0)) return false;
-    UniqueHandle childOutputOwner(childOutput);
-    output_.Reset(hostOutput);
+    ServerPipes pipes;
+    if (!CreateServerPipes(pipes)) return false;
+    input_ = std::move(pipes.hostInput);
+    output_ = std::move(pipes.hostOutput);
+    const HANDLE childInput = pipes.childInput.Get();
+    const HANDLE childOutput = pipes.childOutput.Get();
 
     std::wstring commandLine = QuoteArgument(launch.serverPath);
     if (launch.argumentsInstead) {

@@ -76,6 +76,17 @@ private:
     bool closed_ = false;
 };
 
+// The two anonymous pipes of one server: the ends the host keeps, and the
+// ends the server is handed on its command line.
+struct ServerPipes {
+    UniqueHandle childInput;
+    UniqueHandle hostInput;
+    UniqueHandle hostOutput;
+    UniqueHandle childOutput;
+};
+
+[[nodiscard]] bool CreateServerPipes(ServerPipes& pipes);
+
 // The command line argument form of a handle value: hexadecimal, no prefix.
 std::wstring HexArgument(uint64_t value);
 // The folder of the running program, ending in a backslash.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/ArgumentQuoting.h"
+#include "host/ServerProcess.h"
 #include "platform/KernelHandles.h"
 #include "protocol/Protocol.h"
 #include "support/ScanPluginsSupport.h"
@@ -17,21 +19,6 @@ namespace {
 
 using protocol::kCrashExitCode;
 constexpr DWORD kMinidumpExceptionStream = 6;
-
-std::wstring ProgramDirectory() {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length);
-    return directory.substr(0, directory.rfind(L'\\'));
-}
-
-// The quoting rules of CommandLineToArgvW: backslashes only need doubling
-// where they precede the closing quote.
-std::wstring Quote(const std::wstring& argument) {
-    std::wstring quoted = L"\"" + argument;
-    for (size_t i = argument.size(); i > 0 && argument[i - 1] == L'\\'; --i) quoted += L'\\';
-    return quoted + L"\"";
-}
 
 struct CrashRun {
     DWORD exitCode = 0;
@@ -54,8 +41,8 @@ std::vector<DWORD> ParseThreadIds(const std::string& text) {
 CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
                          const std::wstring& workingDirectory) {
     CrashRun run;
-    std::wstring commandLine = Quote(ProgramDirectory() + L"\\crash-fault.exe") + L" " + mode;
-    if (dumpDirectory) commandLine += L" " + Quote(*dumpDirectory);
+    std::wstring commandLine = QuoteArgument(ProgramDirectory() + L"crash-fault.exe") + L" " + mode;
+    if (dumpDirectory) commandLine += L" " + QuoteArgument(*dumpDirectory);
 
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE readHandle = nullptr;

@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "host/ArgumentQuoting.h"
 #include "host/ServerProcess.h"
 #include "platform/KernelHandles.h"
 
 namespace {
-
-std::wstring Quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) {
-        return argument;
-    }
-    return L"\"" + argument + L"\"";
-}
 
 UniqueFile InheritableFile(const std::wstring& path) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
@@ -75,8 +69,8 @@ ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstrin
     TempFolder outputs;
     std::wstring outPath = outputs.Path() + L"\\out", errPath = outputs.Path() + L"\\err";
     std::wstring executable = ProgramDirectory() + program;
-    std::wstring commandLine = Quoted(executable);
-    for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
+    std::wstring commandLine = QuoteArgument(executable);
+    for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
 
     ProgramRun run;
     {
