@@ -2,24 +2,20 @@
 
 #include <cstring>
 
+#include "crash/CrashFilter.h"
 #include "foundation/SharedString.h"
 
 namespace {
 
 HANDLE outputHandle = nullptr;
 
-// One write and one flush per line, so the host has every line written
-// before a plugin gets the chance to crash the process.
 void WriteChannelLine(const char* channel, const wchar_t* format, va_list arguments) {
     NarrowString line;
     if (!line.Assign(channel) || !line.Append(":")) return;
     WideString message = FormatV(format, arguments);
     NarrowString utf8 = ToUtf8(message.Chars());
     if (!line.Append(utf8.Chars())) return;
-    DWORD written = 0;
-    WriteFile(outputHandle, line.Chars(), static_cast<DWORD>(std::strlen(line.Chars())), &written,
-              nullptr);
-    FlushFileBuffers(outputHandle);
+    WriteWholeLine(line.Chars());
 }
 
 }  // namespace
@@ -27,6 +23,18 @@ void WriteChannelLine(const char* channel, const wchar_t* format, va_list argume
 void SetOutputHandle(HANDLE output) { outputHandle = output; }
 
 HANDLE GetOutputHandle() { return outputHandle; }
+
+// One write and one flush per line, so the host has every line written
+// before a plugin gets the chance to crash the process. The write waits at the
+// dump lock: once a crash dump has begun, the server says nothing more, and
+// the host learns of the crash from the exit code alone.
+void WriteWholeLine(const char* line) {
+    EnterDumpLock();
+    DWORD written = 0;
+    WriteFile(outputHandle, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    FlushFileBuffers(outputHandle);
+    LeaveDumpLock();
+}
 
 #define DEFINE_CHANNEL_WRITER(function, channel)          \
     void function(const wchar_t* format, ...) {           \

@@ -7,6 +7,9 @@
 void SetOutputHandle(HANDLE output);
 HANDLE GetOutputHandle();
 
+// Writes one whole line, given with its line feed, as it is (the prompt).
+void WriteWholeLine(const char* line);
+
 void WriteInfo(const wchar_t* format, ...);
 void WriteWarning(const wchar_t* format, ...);
 void WriteError(const wchar_t* format, ...);

@@ -10,42 +10,45 @@ namespace {
 
 constexpr DWORD kRequestBufferBytes = 1024;
 
-enum class RequestStatus { kClosed, kComplete, kTooLong };
+enum class RequestStatus { kClosed, kComplete, kTooLong, kHoldsNul };
 
 void WritePrompt() {
-    static const char kPrompt[] = "ready:\n";
-    HANDLE output = GetOutputHandle();
-    DWORD written = 0;
-    WriteFile(output, kPrompt, sizeof(kPrompt) - 1, &written, nullptr);
-    FlushFileBuffers(output);
+    WriteWholeLine("ready:\n");
 }
 
 // One read is one request. Only a read that fills the whole buffer without a
-// line feed is continued, so that a long path reaches the scan whole.
+// line feed is continued, so that a long path reaches the scan whole. A request
+// of several reads then ends only at its line feed: input that closes before
+// it means the host died mid-request, and the fragment is no path to scan.
 RequestStatus ReadRequest(HANDLE input, NarrowString& request) {
     char buffer[kRequestBufferBytes];
     const DWORD chunkBytes = kRequestBufferBytes - 1;
+    DWORD requestBytes = 0;
     bool tooLong = false;
-    bool first = true;
-    for (;;) {
+    bool holdsNul = false;
+    for (bool first = true;; first = false) {
         DWORD read = 0;
         if (!ReadFile(input, buffer, chunkBytes, &read, nullptr) || read == 0) {
-            if (first) return RequestStatus::kClosed;
-            break;
+            return RequestStatus::kClosed;
         }
-        first = false;
         buffer[read] = 0;
         char* lineFeed = static_cast<char*>(std::memchr(buffer, '\n', read));
         if (lineFeed) *lineFeed = 0;
-        DWORD taken = static_cast<DWORD>(std::strlen(buffer));
-        if (!tooLong && static_cast<DWORD>(request.GetLength()) + taken > kMaxRequestBytes) {
+        DWORD lineBytes = lineFeed ? static_cast<DWORD>(lineFeed - buffer) : read;
+        holdsNul = holdsNul || std::strlen(buffer) < lineBytes;
+        requestBytes += lineBytes;
+        if (!tooLong && requestBytes > kMaxRequestBytes) {
             tooLong = true;
             request.Release();
         }
         if (!tooLong && !request.Append(buffer)) return RequestStatus::kClosed;
-        if (lineFeed || read < chunkBytes) break;
+        if (!lineFeed && !(first && read < chunkBytes)) continue;
+        if (tooLong) return RequestStatus::kTooLong;
+        // A NUL byte in a request of several reads would splice the pieces
+        // around it into a path the host never sent.
+        if (holdsNul && !first) return RequestStatus::kHoldsNul;
+        return RequestStatus::kComplete;
     }
-    return tooLong ? RequestStatus::kTooLong : RequestStatus::kComplete;
 }
 
 WideString WidenRequest(const NarrowString& request) {
@@ -84,6 +87,10 @@ void RunRequestLoop(HANDLE input) {
         if (status == RequestStatus::kTooLong) {
             RejectScanRequest(
                 Format(L"Request longer than %i bytes, not scanned", kMaxRequestBytes));
+            continue;
+        }
+        if (status == RequestStatus::kHoldsNul) {
+            RejectScanRequest(Format(L"Request holds a NUL byte, not scanned"));
             continue;
         }
         HandleScanRequest(WidenRequest(request));

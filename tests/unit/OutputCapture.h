@@ -9,10 +9,14 @@
 #include <thread>
 
 #include "app/OutputChannel.h"
+#include "crash/CrashFilter.h"
 
 class OutputCapture {
 public:
     OutputCapture() {
+        // Every line passes through the dump lock, which the server initialises first thing.
+        static const bool dumpsInitialized = (InitializeCrashDumps(), true);
+        static_cast<void>(dumpsInitialized);
         previous_ = GetOutputHandle();
         EXPECT_TRUE(CreatePipe(&read_, &write_, nullptr, 0));
         SetOutputHandle(write_);
