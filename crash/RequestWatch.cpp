@@ -24,17 +24,16 @@ struct RequestThread {
 DWORD WINAPI RunRequestThread(void* parameter) {
     RequestThread& thread = *static_cast<RequestThread*>(parameter);
     ULONG reserved = kStackReservedForFilter;
-    // Without the reserve a stack overflow still ends in a dump: the watcher
-    // sees the thread end.
+    // Without it the system's own, smaller reserve has to do.
     static_cast<void>(SetThreadStackGuarantee(&reserved));
     thread.serve(thread.context);
     thread.finished = true;
     return 0;
 }
 
-// Wine ends a thread that overflows its stack without running any handler;
-// the thread's context went with it, so the dump records only which thread
-// ended and its exit code.
+// The request thread ends before it finishes when Wine cuts it off at a stack
+// overflow (no handler runs at all) or a plugin ends it. Its context went with
+// it, so the dump records which thread ended and its exit code.
 void EndForEndedThread(HANDLE thread, DWORD threadId) {
     DWORD exitCode = 0;
     GetExitCodeThread(thread, &exitCode);
