@@ -14,6 +14,10 @@ void AnswerRequest(RequestStatus status, const NarrowString& request) {
                                  protocol::kMaxRequestBytes));
         return;
     }
+    if (status == RequestStatus::kHoldsNul) {
+        RejectScanRequest(Format(L"Request holds a NUL byte, not scanned"));
+        return;
+    }
     WideString path = status == RequestStatus::kComplete ? WidenRequest(request) : WideString();
     if (path.IsNull()) {
         RejectScanRequest(Format(L"Not enough memory for the request, not scanned"));

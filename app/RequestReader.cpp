@@ -10,37 +10,44 @@ constexpr DWORD kRequestBufferBytes = 1024;
 
 }  // namespace
 
-// Only a read that fills the whole buffer without a line feed is continued,
-// so that a long path reaches the scan whole. A line too long to keep is
-// still read to its line feed, so that its rest is not taken for the next
-// request; the same holds for a line that memory cannot hold.
+// One read is one request. Only a read that fills the whole buffer without a
+// line feed is continued, so that a long path reaches the scan whole. A request
+// of several reads then ends only at its line feed: input that closes before
+// it means the host died mid-request, and the fragment is no path to scan. A
+// line too long to keep, or that memory cannot hold, is still read to its line
+// feed, so that its rest is not taken for the next request.
 RequestStatus ReadRequest(HANDLE input, NarrowString& request) {
     char buffer[kRequestBufferBytes];
     const DWORD chunkBytes = kRequestBufferBytes - 1;
+    DWORD requestBytes = 0;
+    bool holdsNul = false;
     RequestStatus status = RequestStatus::kComplete;
-    bool first = true;
-    for (;;) {
+    for (bool first = true;; first = false) {
         DWORD read = 0;
         if (!ReadFile(input, buffer, chunkBytes, &read, nullptr) || read == 0) {
-            if (first) return RequestStatus::kClosed;
-            break;
+            return RequestStatus::kClosed;
         }
-        first = false;
         buffer[read] = 0;
         char* lineFeed = static_cast<char*>(std::memchr(buffer, '\n', read));
         if (lineFeed) *lineFeed = 0;
-        DWORD taken = static_cast<DWORD>(std::strlen(buffer));
-        if (status == RequestStatus::kComplete &&
-            static_cast<DWORD>(request.GetLength()) + taken > protocol::kMaxRequestBytes) {
+        DWORD lineBytes = lineFeed ? static_cast<DWORD>(lineFeed - buffer) : read;
+        holdsNul = holdsNul || std::strlen(buffer) < lineBytes;
+        requestBytes += lineBytes;
+        if (status == RequestStatus::kComplete && requestBytes > protocol::kMaxRequestBytes) {
             status = RequestStatus::kTooLong;
         }
         if (status == RequestStatus::kComplete && !request.Append(buffer)) {
             status = RequestStatus::kNoMemory;
         }
         if (status != RequestStatus::kComplete) request.Release();
-        if (lineFeed || read < chunkBytes) break;
+        if (!lineFeed && !(first && read < chunkBytes)) continue;
+        // A NUL byte in a request of several reads would splice the pieces
+        // around it into a path the host never sent.
+        if (status == RequestStatus::kComplete && holdsNul && !first) {
+            return RequestStatus::kHoldsNul;
+        }
+        return status;
     }
-    return status;
 }
 
 WideString WidenRequest(const NarrowString& request) {

@@ -6,6 +6,7 @@
 #include "bench/Bench.h"
 #include "bench/InProcessScan.h"
 #include "platform/KernelHandles.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ double MeasureServerSteps(const Paths& paths, const Settings& settings,
     const wchar_t* plugin = paths.fastPlugin.c_str();
     UniqueModule module(LoadLibraryExW(plugin, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module.IsValid()) return 0;
-    const std::vector<std::wstring> messages = MessagesOf(scanLines + "ready:\n");
+    const std::vector<std::wstring> messages = MessagesOf(scanLines + protocol::kPromptLine);
     struct Step {
         const char* label;
         std::function<void()> run;

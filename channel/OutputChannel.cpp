@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "crash/CrashFilter.h"
 #include "foundation/SharedString.h"
 #include "protocol/Protocol.h"
 
@@ -25,11 +26,15 @@ void SetOutputHandle(HANDLE output) { outputHandle = output; }
 HANDLE GetOutputHandle() { return outputHandle; }
 
 // One write and one flush per line, so the host has every line written
-// before a plugin gets the chance to crash the process.
+// before a plugin gets the chance to crash the process. The write waits at the
+// dump lock: once a crash dump has begun, the server says nothing more, and
+// the host learns of the crash from the exit code alone.
 void WriteWholeLine(const char* bytes, uint32_t length) {
+    EnterDumpLock();
     DWORD written = 0;
     WriteFile(outputHandle, bytes, length, &written, nullptr);
     FlushFileBuffers(outputHandle);
+    LeaveDumpLock();
 }
 
 void WritePrompt() { WriteWholeLine(protocol::kPromptLine, protocol::kPromptLineBytes); }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "channel/OutputChannel.h"
+#include "foundation/ControlText.h"
 
 int32_t CurrentShellId = 0;
 bool WantsMidiFlag = false;
@@ -95,7 +96,8 @@ bool EqualIgnoringAsciiCase(const char* left, const char* right) {
 }
 
 intptr_t AnswerCanDo(const char* query) {
-    WriteInfo(L"Query host can do: '%S'\n", query ? query : "");
+    NarrowString shown = EscapeControlCharacters(query ? query : "");
+    WriteInfo(L"Query host can do: '%S'\n", shown.Chars());
     if (!query) return 0;
     for (const char* capability : kHostCapabilities) {
         if (EqualIgnoringAsciiCase(query, capability)) return 1;

@@ -4,6 +4,7 @@
 
 #include "channel/OutputChannel.h"
 #include "crash/CrashFilter.h"
+#include "foundation/ControlText.h"
 #include "scan/HostCallback.h"
 #include "scan/PluginVersion.h"
 #include "scan/ScanResult.h"
@@ -77,7 +78,8 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
         buffer[0] = 0;
         int32_t id = static_cast<int32_t>(Dispatch(effect, effShellGetNextPlugin, buffer));
         if (id == 0) return;
-        WriteInfo(L"Found shell: %.8X - %S\n", id, name.Chars());
+        NarrowString shown = EscapeControlCharacters(name.Chars());
+        WriteInfo(L"Found shell: %.8X - %S\n", id, shown.Chars());
         if (seen.Lookup(id)) {
             WriteInfo(L"   - duplicate, ignoring\n");
             continue;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ServerSession.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ TEST(RequestLoop, InputClosedAtOnceEndsCleanlyAfterOnePrompt) {
     Session session = RunSession({});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    EXPECT_EQ(session.transcript, kBanner + "ready:\n");
+    EXPECT_EQ(session.transcript, kBanner + protocol::kPromptLine);
 }
 
 TEST(RequestLoop, EveryRequestIsFollowedByExactlyOneNewPrompt) {
@@ -26,10 +27,10 @@ TEST(RequestLoop, EveryRequestIsFollowedByExactlyOneNewPrompt) {
     std::vector<std::string> lines = SplitLines(session.transcript);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], kBanner);
-    EXPECT_EQ(lines[1], "ready:\n");
+    EXPECT_EQ(lines[1], protocol::kPromptLine);
     EXPECT_EQ(lines[2], ScanningLine("missing-one.dll"));
-    EXPECT_EQ(CountLines(session.transcript, "ready:\n"), 3u);
-    EXPECT_EQ(lines.back(), "ready:\n");
+    EXPECT_EQ(CountLines(session.transcript, protocol::kPromptLine), 3u);
+    EXPECT_EQ(lines.back(), protocol::kPromptLine);
     EXPECT_EQ(SplitLines(session.transcript)[lines.size() - 2], ">:}\n");
 }
 
@@ -64,7 +65,7 @@ TEST(RequestLoop, RequestLongerThanOneReadIsTakenWhole) {
     Session session = RunSession({path, "after.dll"});
     EXPECT_EQ(CountLines(session.transcript, ScanningLine(path)), 1u);
     EXPECT_EQ(CountLines(session.transcript, ScanningLine("after.dll")), 1u);
-    EXPECT_EQ(CountLines(session.transcript, "ready:\n"), 3u);
+    EXPECT_EQ(CountLines(session.transcript, protocol::kPromptLine), 3u);
 }
 
 TEST(RequestLoop, OversizedRequestIsRejectedAndTheServerGoesOn) {
@@ -75,8 +76,9 @@ TEST(RequestLoop, OversizedRequestIsRejectedAndTheServerGoesOn) {
     ExpectedReport empty;
     empty.error = "Request longer than 65536 bytes, not scanned";
     std::string rejected =
-        "ready:\nerror:Request longer than 65536 bytes, not scanned\n" + ReportText(empty) +
-        "ready:\n" + ScanningLine("after.dll");
+        std::string(protocol::kPromptLine) +
+        "error:Request longer than 65536 bytes, not scanned\n" + ReportText(empty) +
+        protocol::kPromptLine + ScanningLine("after.dll");
     EXPECT_NE(session.transcript.find(rejected), std::string::npos) << session.transcript;
     EXPECT_EQ(session.transcript.find("xxxx"), std::string::npos);
 }

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "support/ServerSession.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -19,10 +20,10 @@ std::string MaskModuleHandles(const std::string& transcript) {
 // to (not including) the next prompt.
 std::vector<std::string> RequestOutputs(const std::string& transcript) {
     std::vector<std::string> outputs;
-    size_t at = transcript.find("ready:\n");
+    size_t at = transcript.find(protocol::kPromptLine);
     while (at != std::string::npos) {
         size_t start = at + 7;
-        size_t next = transcript.find("ready:\n", start);
+        size_t next = transcript.find(protocol::kPromptLine, start);
         if (next == std::string::npos) break;
         outputs.push_back(transcript.substr(start, next - start));
         at = next;
@@ -83,9 +84,8 @@ TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
     report.wantsMidi = true;
     std::string escapedPath = std::regex_replace(path, std::regex("\\\\"), "\\\\");
     EXPECT_EQ(MaskModuleHandles(session.transcript),
-              "info:Marlowind Plugin Scan Server (x64)\n"
-              "ready:\n"
-              "info:Scanning plugin: '" + path + "'\n"
+              "info:Marlowind Plugin Scan Server (x64)\n" + std::string(protocol::kPromptLine) +
+                  "info:Scanning plugin: '" + path + "'\n"
               "info:Loading library...\n"
               "info:Looking for entry point in module <module>\n"
               "info:Found VSTPluginMain()\n"
@@ -93,7 +93,7 @@ TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
               "info:Dispatching effClose...\n"
               "info:Freeing library...\n"
               "info:Finished\n" +
-                  ReportText(report) + "ready:\n");
+                  ReportText(report) + protocol::kPromptLine);
 }
 
 TEST(ScanReports, CategoriesChannelsAndFlags) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ServerSession.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST(ShellCache, ShutdownFreesTheCachedLibrary) {
     Session session = RunSession({Shell()});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    std::string ending = "ready:\n" + kFreeingCached + kFreed;
+    std::string ending = protocol::kPromptLine + kFreeingCached + kFreed;
     ASSERT_GE(session.transcript.size(), ending.size());
     EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
 }

@@ -2,19 +2,24 @@
 // definitions choose its identity, its answers and the way it misbehaves.
 // tests/plugins/README.md lists every build and what a scan must report for it.
 #include <windows.h>
-
+// Need the base declarations first.
+#include <io.h>
 #include <psapi.h>
+#include <shellapi.h>
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <stdexcept>
 
 #include "scan/Vst2.h"
 
-// Chosen by the PLUGIN_MISCHIEF, PLUGIN_OWN_FILTER, PLUGIN_WANT_MIDI, PLUGIN_TEXTS
-// and PLUGIN_SHELL definitions by one of these names.
+// Chosen by the PLUGIN_MISCHIEF, PLUGIN_OWN_FILTER, PLUGIN_FAULT_SIGNAL,
+// PLUGIN_WANT_MIDI, PLUGIN_TEXTS and PLUGIN_SHELL definitions by one of these names.
 enum class Mischief {
     None,
     CrashInDllMain,
@@ -22,11 +27,25 @@ enum class Mischief {
     CrashInDispatcher,
     CrashInThread,
     HangInEntryPoint,
+    // Those below misbehave in the effGetPlugCategory call, after a trace
+    // naming the thread they misbehave on (as does CrashInDispatcher with a
+    // PLUGIN_FAULT_SIGNAL other than Untouched).
+    ThrowInDispatcher,
+    AbortInDispatcher,
+    OverflowStackInDispatcher,
+    RaiseStackOverflowInDispatcher,
+    CrashInThreadWhileScanGoesOn,
+    // Traces a query of control characters and forged lines in the entry point.
+    ForgeLines,
+    // Prints to standard output and error and reads standard input in the entry point.
+    UseStandardHandles,
 };
 enum class OwnFilter { None, InDllMain, InEntryPoint };
+// What the plugin makes of SIGSEGV in the shared C runtime, in its entry point.
+enum class FaultSignal { Untouched, Ignored, ExitsCleanly };
 enum class WantMidi { Never, InEntryPoint, AtVendorVersion };
 enum class Texts { Given, Special, Unterminated, NotWritten, FromHost, ProcessUsage };
-enum class Shell { None, Duplicate, Endless, Empty, Unnamed };
+enum class Shell { None, Duplicate, Endless, Empty, Unnamed, ControlCharacters };
 
 #ifndef PLUGIN_ID
 #define PLUGIN_ID 0
@@ -94,6 +113,9 @@ enum class Shell { None, Duplicate, Endless, Empty, Unnamed };
 #ifndef PLUGIN_OWN_FILTER
 #define PLUGIN_OWN_FILTER None
 #endif
+#ifndef PLUGIN_FAULT_SIGNAL
+#define PLUGIN_FAULT_SIGNAL Untouched
+#endif
 
 namespace {
 
@@ -131,6 +153,7 @@ constexpr Shell kShell = Shell::PLUGIN_SHELL;
 constexpr bool kTrace = PLUGIN_TRACE != 0;
 constexpr Mischief kMischief = Mischief::PLUGIN_MISCHIEF;
 constexpr OwnFilter kOwnFilter = OwnFilter::PLUGIN_OWN_FILTER;
+constexpr FaultSignal kFaultSignal = FaultSignal::PLUGIN_FAULT_SIGNAL;
 
 static_assert(sizeof(kName) <= kTextBufferSize && sizeof(kNameViaMain) <= kTextBufferSize &&
                   sizeof(kVendor) <= kTextBufferSize && sizeof(kProduct) <= kTextBufferSize,
@@ -141,6 +164,9 @@ static_assert(sizeof(kName) <= kTextBufferSize && sizeof(kNameViaMain) <= kTextB
 constexpr char kSpecialName[] = "Quote \" Backslash \\ Slash / Tab \t End";
 constexpr char kSpecialVendor[] = "Caf\xE9 \x01\x1F\x7F ~";
 constexpr char kSpecialProduct[] = "\xC3\xA9 \b\f\n\r";
+
+// Each would end the server's line and start forged ones if it were echoed as it is.
+constexpr char kForgedQuery[] = "x'\nready:\ninfo:forged\r\n\t\x01\x1B\x7F\\n end";
 
 // Filled into the whole 512-byte buffer, without a terminating zero.
 constexpr char kUnterminatedVendorPattern[] = "0123456789abcdef";
@@ -165,6 +191,10 @@ constexpr SubPlugin kEndlessListing[] = {
     {2, "Loop Two", 2, 2, 0, kPlugCategEffect},
     {3, "Loop Three", 2, 2, 0, kPlugCategEffect},
 };
+constexpr SubPlugin kControlCharacterListing[] = {
+    {0x21, "Line\nready:", 2, 2, 0, kPlugCategEffect},
+    {0x22, "Tab\tEsc\x1B Del\x7F CR\r", 2, 2, 0, kPlugCategEffect},
+};
 // The top bit set: the host must hand this id back sign-extended.
 constexpr SubPlugin kUnnamedListing[] = {
     {static_cast<int32_t>(0x80000001u), "High Bit", 1, 1, 0, kPlugCategEffect},
@@ -186,6 +216,8 @@ constexpr Listing ListingOf(Shell shell) {
             return {kEndlessListing, std::size(kEndlessListing), true, true};
         case Shell::Unnamed:
             return {kUnnamedListing, std::size(kUnnamedListing), false, false};
+        case Shell::ControlCharacters:
+            return {kControlCharacterListing, std::size(kControlCharacterListing), false, true};
         case Shell::Empty:
         case Shell::None:
             break;
@@ -215,6 +247,8 @@ struct Plugin {
     int32_t category;
     size_t listed;
     HostAnswers answers;
+    // What a read of standard input gave, for UseStandardHandles.
+    char standardInput[32];
 };
 
 Plugin* PluginOf(AEffect* effect) {
@@ -236,6 +270,41 @@ DWORD WINAPI FaultingThread(void*) {
     return 0;
 }
 
+void ExitCleanly(int) {
+    exit(0);
+}
+
+void TakeFaultSignal() {
+    if (kFaultSignal == FaultSignal::Ignored) signal(SIGSEGV, SIG_IGN);
+    if (kFaultSignal == FaultSignal::ExitsCleanly) signal(SIGSEGV, ExitCleanly);
+}
+
+// Never true, but the compiler cannot know: the recursion has no end.
+volatile bool recursionEnds = false;
+
+int Recurse(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (recursionEnds) return frame[0];
+    return Recurse(depth + 1) + frame[0];
+}
+
+// What Windows leaves a thread when it raises a stack overflow: a few pages,
+// too few to load DbgHelp and write a dump.
+constexpr ULONG_PTR kStackLeftAtOverflow = 24 * 1024;
+
+// Recurses until little stack is left, then raises the overflow as Windows
+// would (Wine ends such a thread instead).
+int RaiseStackOverflowNearItsEnd(ULONG_PTR stackEnd) {
+    volatile char frame[1024];
+    frame[0] = 1;
+    if (reinterpret_cast<ULONG_PTR>(&frame[0]) - stackEnd > kStackLeftAtOverflow) {
+        return RaiseStackOverflowNearItsEnd(stackEnd) + frame[0];
+    }
+    RaiseException(EXCEPTION_STACK_OVERFLOW, 0, 0, nullptr);
+    return frame[0];
+}
+
 void FaultInOwnThread() {
     HANDLE thread = CreateThread(nullptr, 0, FaultingThread, nullptr, 0, nullptr);
     if (thread != nullptr) {
@@ -247,6 +316,112 @@ void FaultInOwnThread() {
 // Traces reach the server's log through the one host call that logs a text.
 void Trace(AudioMasterCallback host, AEffect* effect, const char* text) {
     host(effect, audioMasterCanDo, 0, 0, const_cast<char*>(text), 0.0f);
+}
+
+// Names the thread about to misbehave, for a test to find it in the dump.
+void TraceThread(AudioMasterCallback host) {
+    char line[64];
+    snprintf(line, sizeof line, "misbehaving on thread %lu", GetCurrentThreadId());
+    Trace(host, nullptr, line);
+}
+
+DWORD WINAPI TracingFaultingThread(void* parameter) {
+    TraceThread(reinterpret_cast<AudioMasterCallback>(parameter));
+    Fault();
+    return 0;
+}
+
+// The dump directory is the server's fourth argument.
+bool ServerDumpDirectory(wchar_t* directory, size_t capacity) {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (arguments == nullptr) return false;
+    bool found = count > 4 && wcslen(arguments[4]) < capacity;
+    if (found) wcscpy(directory, arguments[4]);
+    LocalFree(arguments);
+    return found;
+}
+
+bool DumpFileExists(const wchar_t* directory) {
+    wchar_t pattern[MAX_PATH + 16];
+    swprintf(pattern, std::size(pattern), L"%ls\\*.mdmp", directory);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+// Faults on a thread of its own and returns once the server has begun the
+// dump (its file exists), so that the scan goes on while the dump is written.
+void FaultInOwnThreadAndGoOn(AudioMasterCallback host) {
+    wchar_t directory[MAX_PATH];
+    if (!ServerDumpDirectory(directory, std::size(directory))) return;
+    HANDLE changes = FindFirstChangeNotificationW(directory, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    if (changes == INVALID_HANDLE_VALUE) return;
+    HANDLE thread =
+        CreateThread(nullptr, 0, TracingFaultingThread, reinterpret_cast<void*>(host), 0, nullptr);
+    if (thread != nullptr) {
+        while (!DumpFileExists(directory)) {
+            WaitForSingleObject(changes, INFINITE);
+            FindNextChangeNotification(changes);
+        }
+        CloseHandle(thread);
+    }
+    FindCloseChangeNotification(changes);
+}
+
+void Misbehave(AudioMasterCallback host) {
+    switch (kMischief) {
+        case Mischief::CrashInDispatcher:
+            if (kFaultSignal != FaultSignal::Untouched) TraceThread(host);
+            Fault();
+            break;
+        case Mischief::CrashInThread:
+            FaultInOwnThread();
+            break;
+        case Mischief::ThrowInDispatcher:
+            TraceThread(host);
+            throw std::runtime_error("thrown out of the dispatcher");
+        case Mischief::AbortInDispatcher:
+            TraceThread(host);
+            abort();
+        case Mischief::OverflowStackInDispatcher:
+            TraceThread(host);
+            Recurse(0);
+            break;
+        case Mischief::RaiseStackOverflowInDispatcher: {
+            TraceThread(host);
+            ULONG_PTR stackEnd = 0;
+            ULONG_PTR stackStart = 0;
+            GetCurrentThreadStackLimits(&stackEnd, &stackStart);
+            RaiseStackOverflowNearItsEnd(stackEnd);
+            break;
+        }
+        case Mischief::CrashInThreadWhileScanGoesOn:
+            FaultInOwnThreadAndGoOn(host);
+            break;
+        default:
+            break;
+    }
+}
+
+// Everything a plugin might print lands on the null device, and standard input is empty.
+void UseStandardHandles(Plugin& plugin) {
+    // Reading a pipe would wait for the host's next request, or take it.
+    HANDLE runtimeInput = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+    bool inputIsPipe = GetFileType(GetStdHandle(STD_INPUT_HANDLE)) == FILE_TYPE_PIPE ||
+                       GetFileType(runtimeInput) == FILE_TYPE_PIPE;
+    const char* input = inputIsPipe ? "a pipe" : fgetc(stdin) == EOF ? "empty" : "read";
+    snprintf(plugin.standardInput, sizeof plugin.standardInput, "standard input %s", input);
+    printf("ready:\n");
+    fflush(stdout);
+    fprintf(stderr, "error:printed to standard error\n");
+    fflush(stderr);
+    static const char kPrompt[] = "ready:\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), kPrompt, sizeof kPrompt - 1, &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kPrompt, sizeof kPrompt - 1, &written, nullptr);
 }
 
 void TraceDispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
@@ -311,7 +486,8 @@ void WriteProcessUsage(void* buffer) {
 void WriteVendor(const Plugin& plugin, void* buffer) {
     switch (kTexts) {
         case Texts::Given:
-            WriteText(buffer, kVendor);
+            WriteText(buffer,
+                      kMischief == Mischief::UseStandardHandles ? plugin.standardInput : kVendor);
             break;
         case Texts::Special:
             WriteText(buffer, kSpecialVendor);
@@ -385,8 +561,7 @@ intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
             WriteProduct(plugin, ptr);
             return kTexts == Texts::NotWritten ? 0 : 1;
         case effGetPlugCategory:
-            if (kMischief == Mischief::CrashInDispatcher) Fault();
-            if (kMischief == Mischief::CrashInThread) FaultInOwnThread();
+            Misbehave(plugin.host);
             return plugin.category;
         case effCanDo:
             return AnswerCanDo(ptr);
@@ -519,9 +694,11 @@ AEffect* CreatePlugin(AudioMasterCallback host, const char* entryName, const cha
         snprintf(line, sizeof line, "entry %s", entryName);
         Trace(host, nullptr, line);
     }
+    if (kMischief == Mischief::ForgeLines) Trace(host, nullptr, kForgedQuery);
     if (kOwnFilter == OwnFilter::InEntryPoint) {
         SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
     }
+    TakeFaultSignal();
     if (kMischief == Mischief::CrashInEntryPoint) Fault();
     if (kMischief == Mischief::HangInEntryPoint) Sleep(INFINITE);
     if (kWantMidi == WantMidi::InEntryPoint) {
@@ -533,6 +710,7 @@ AEffect* CreatePlugin(AudioMasterCallback host, const char* entryName, const cha
         if (id != 0) return CreateSubPlugin(host, id);
     }
     Plugin* plugin = NewPlugin(host, name);
+    if (kMischief == Mischief::UseStandardHandles) UseStandardHandles(*plugin);
     if (kTexts == Texts::FromHost) {
         HostAnswers& answers = plugin->answers;
         AskHost(host, answers);

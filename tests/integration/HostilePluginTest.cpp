@@ -1,0 +1,265 @@
+// Plugins and hosts that turn against the server: no text of theirs forges a
+// line of the protocol, no output of a plugin reaches the pipes, a cut request
+// is never scanned, and every way a plugin brings the server down ends in one
+// whole dump and exit code 9.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+#include "support/ServerSession.h"
+#include "protocol/Protocol.h"
+
+namespace {
+
+const std::string kBanner = "info:Marlowind Plugin Scan Server (x64)\n";
+
+std::string PluginUtf8(const wchar_t* name) {
+    return Utf8FromWide(PluginPath(name));
+}
+
+// The module handle differs from run to run; it is replaced by a fixed mark.
+std::string MaskModuleHandle(const std::string& transcript) {
+    static const std::regex handle("(Looking for entry point in module )[0-9A-F]{16}\n");
+    return std::regex_replace(transcript, handle, "$1<module>\n");
+}
+
+std::string ScanStart(const std::string& path) {
+    return "info:Scanning plugin: '" + path +
+           "'\n"
+           "info:Loading library...\n"
+           "info:Looking for entry point in module <module>\n"
+           "info:Found VSTPluginMain()\n"
+           "info:Calling entry point...\n";
+}
+
+ExpectedReport Report(uint32_t id, const char* name, const char* vendor, const char* product,
+                      int category) {
+    ExpectedReport report;
+    report.id = id;
+    report.name = name;
+    report.vendor = vendor;
+    report.product = product;
+    report.numOutputs = 2;
+    report.category = category;
+    return report;
+}
+
+TEST(HostilePlugin, ControlCharactersInItsTextsForgeNoLine) {
+    std::string path = PluginUtf8(L"forge-lines");
+    Session session = RunSession({path});
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, 0u);
+    ExpectedReport report = Report(0x54466F72, "Forger", "Test Vendor", "Forge Product", 10);
+    report.shells = {{0x21, "Line\\nready:"}, {0x22, "Tab\\tEsc\\u001b Del\\u007f CR\\r"}};
+    EXPECT_EQ(MaskModuleHandle(session.transcript),
+              kBanner + protocol::kPromptLine + ScanStart(path) +
+                  "info:Query host can do: 'x'\\nready:\\ninfo:forged\\r\\n\\t\\x01\\x1B\\x7F\\n "
+                  "end'\n"
+                  "info:Audio master callback: 2 - audioMasterCurrentId\n"
+                  "info:Found shell: 00000021 - Line\\nready:\n"
+                  "info:Found shell: 00000022 - Tab\\tEsc\\x1B Del\\x7F CR\\r\n"
+                  "info:Dispatching effClose...\n"
+                  "info:Keeping shell library loaded for now...\n"
+                  "info:Finished\n" +
+                  ReportText(report) + protocol::kPromptLine +
+                  "info:Freeing cached library...\n"
+                  "info:Freed\n");
+}
+
+TEST(HostilePlugin, OutputThroughTheStandardHandlesNeverReachesTheHost) {
+    // The Windows way of starting a child: the pipes are its standard handles too.
+    ServerLaunch launch;
+    launch.argumentsInstead = std::vector<std::wstring>{kInputPlaceholder, kOutputPlaceholder};
+    std::string path = PluginUtf8(L"standard-handles");
+    Session session = RunSession({path}, launch);
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, 0u);
+    ExpectedReport report =
+        Report(0x54537464, "Standard Handles", "standard input empty", "Printing Product", 1);
+    EXPECT_EQ(MaskModuleHandle(session.transcript), kBanner + protocol::kPromptLine + ScanStart(path) +
+                                                        "info:Dispatching effClose...\n"
+                                                        "info:Freeing library...\n"
+                                                        "info:Finished\n" +
+                                                        ReportText(report) + protocol::kPromptLine);
+}
+
+struct CutRequest {
+    const char* name;
+    std::string bytes;
+    // What the server answers after its first prompt, before the input closes.
+    std::string answer;
+};
+
+std::string NulRejection() {
+    ExpectedReport empty;
+    empty.error = "Request holds a NUL byte, not scanned";
+    return "error:" + empty.error + "\n" + ReportText(empty) + protocol::kPromptLine;
+}
+
+class CutRequests : public testing::TestWithParam<CutRequest> {};
+
+// The host writes the bytes and closes its end of the input at once.
+TEST_P(CutRequests, AreNeverScanned) {
+    ServerProcess server;
+    ServerLaunch launch;
+    launch.serverPath = ServerPath();
+    ASSERT_TRUE(server.Start(launch));
+    std::string output;
+    ASSERT_EQ(server.WaitForReady(60000, output), WaitResult::kReady);
+    ASSERT_TRUE(server.SendBytes(GetParam().bytes));
+    server.CloseInput();
+    EXPECT_EQ(server.WaitForExit(60000), std::optional<DWORD>(0));
+    server.WaitForOutputClosed();
+    EXPECT_EQ(server.Transcript(), kBanner + protocol::kPromptLine + GetParam().answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Host, CutRequests,
+    testing::Values(CutRequest{"CutAfterOneFullRead", std::string(1023, 'a'), ""},
+                    CutRequest{"CutAfterTwoReads", std::string(1523, 'a'), ""},
+                    CutRequest{"NulInALaterRead",
+                               std::string(1200, 'a') + '\0' + std::string(300, 'b') + "\n",
+                               NulRejection()},
+                    CutRequest{"NulInTheFirstRead",
+                               "C:\\x" + std::string(1, '\0') + std::string(1500, 'c') + "\n",
+                               NulRejection()}),
+    [](const testing::TestParamInfo<CutRequest>& info) { return info.param.name; });
+
+std::wstring FreshDumpDirectory(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring directory =
+        std::wstring(temp) + L"hostile-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(directory.c_str(), nullptr);
+    return directory;
+}
+
+std::vector<std::wstring> DumpFiles(const std::wstring& directory) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"\\ScanServer-x64-*.mdmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        files.push_back(directory + L"\\" + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return files;
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+uint32_t ReadU32(const std::string& bytes, size_t offset) {
+    uint32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+struct DumpedException {
+    uint32_t threadId = 0;
+    uint32_t code = 0;
+};
+
+// The minidump's exception stream (type 6): the thread id, then the
+// exception record, whose code comes eight bytes in.
+bool ReadDumpedException(const std::string& dump, DumpedException& exception) {
+    constexpr uint32_t kExceptionStream = 6;
+    if (dump.size() < 32 || dump.compare(0, 4, "MDMP") != 0) return false;
+    uint32_t streamCount = ReadU32(dump, 8);
+    uint64_t directory = ReadU32(dump, 12);
+    for (uint32_t i = 0; i < streamCount && directory + 12 * (i + 1) <= dump.size(); ++i) {
+        size_t entry = static_cast<size_t>(directory + 12 * i);
+        if (ReadU32(dump, entry) != kExceptionStream) continue;
+        uint64_t stream = ReadU32(dump, entry + 8);
+        if (stream + 12 > dump.size()) return false;
+        exception.threadId = ReadU32(dump, static_cast<size_t>(stream));
+        exception.code = ReadU32(dump, static_cast<size_t>(stream + 8));
+        return true;
+    }
+    return false;
+}
+
+// Each plugin names the thread it misbehaves on in a trace, which is the last
+// line the server writes.
+bool ReadMisbehavingThread(const std::string& transcript, uint32_t& threadId) {
+    static const std::regex trace("info:Query host can do: 'misbehaving on thread ([0-9]+)'\n$");
+    std::smatch match;
+    if (!std::regex_search(transcript, match, trace)) return false;
+    threadId = static_cast<uint32_t>(std::stoul(match[1].str()));
+    return true;
+}
+
+constexpr uint32_t kAccessViolation = 0xC0000005;
+constexpr uint32_t kStackOverflow = 0xC00000FD;
+// What a C++ exception of GCC's runtime is raised as.
+constexpr uint32_t kGccThrow = 0x20474343;
+// abort(), as the server records it.
+constexpr uint32_t kFatalAppExit = 0x40000015;
+// A request thread that ended without finishing, as the server records it.
+constexpr uint32_t kRequestThreadEnded = 0xE0000001;
+
+struct CrashCase {
+    const wchar_t* plugin;
+    std::vector<uint32_t> exceptionCodes;
+};
+
+class HostileCrash : public testing::TestWithParam<CrashCase> {};
+
+TEST_P(HostileCrash, EndsInOneWholeDumpAndExitCodeNine) {
+    const CrashCase& crash = GetParam();
+    std::wstring dumps = FreshDumpDirectory(crash.plugin);
+    ServerLaunch launch;
+    launch.dumpDirectory = dumps;
+    Session session = RunSession({PluginUtf8(crash.plugin), "never-sent.dll"}, launch);
+    std::vector<std::wstring> files = DumpFiles(dumps);
+    std::string dump = files.size() == 1 ? ReadWholeFile(files[0]) : std::string();
+    for (const std::wstring& file : files) DeleteFileW(file.c_str());
+    RemoveDirectoryW(dumps.c_str());
+
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, 9u);
+    uint32_t misbehavingThread = 0;
+    ASSERT_TRUE(ReadMisbehavingThread(session.transcript, misbehavingThread)) << session.transcript;
+    EXPECT_EQ(session.transcript.find(">:"), std::string::npos) << session.transcript;
+    ASSERT_EQ(files.size(), 1u);
+    DumpedException exception;
+    ASSERT_TRUE(ReadDumpedException(dump, exception)) << "dump of " << dump.size() << " bytes";
+    EXPECT_EQ(exception.threadId, misbehavingThread);
+    EXPECT_NE(std::find(crash.exceptionCodes.begin(), crash.exceptionCodes.end(), exception.code),
+              crash.exceptionCodes.end())
+        << std::hex << exception.code;
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, HostileCrash,
+                         testing::Values(
+                             // Through the C runtime's signal table, a fault would be ignored for
+                             // ever, or end the process with exit code 0.
+                             CrashCase{L"crash-signal-ignored", {kAccessViolation}},
+                             CrashCase{L"crash-signal-exits", {kAccessViolation}},
+                             CrashCase{L"throw-dispatcher", {kGccThrow}},
+                             CrashCase{L"abort-dispatcher", {kFatalAppExit}},
+                             // Windows raises the overflow; Wine ends the thread without a word.
+                             CrashCase{L"stack-overflow", {kStackOverflow, kRequestThreadEnded}},
+                             CrashCase{L"stack-overflow-raised", {kStackOverflow}},
+                             // The scan goes on while the dump is written; the server must not
+                             // answer, nor end with exit code 0 when the input closes.
+                             CrashCase{L"crash-thread-scan-goes-on", {kAccessViolation}}),
+                         [](const testing::TestParamInfo<CrashCase>& info) {
+                             std::string name;
+                             for (const wchar_t* c = info.param.plugin; *c; ++c) {
+                                 name += *c == L'-' ? '_' : static_cast<char>(*c);
+                             }
+                             return name;
+                         });
+
+}  // namespace
