@@ -39,8 +39,7 @@ bool ReadAt(HANDLE file, uint32_t offset, size_t count, std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
+// Where the PE signature lies, from the DOS header.
 bool PeHeaderOffset(const std::string& dosHeader, uint32_t& offset) {
     if (dosHeader.size() < kDosHeaderBytes || dosHeader[0] != 'M' || dosHeader[1] != 'Z') {
         return false;
@@ -49,6 +48,7 @@ bool PeHeaderOffset(const std::string& dosHeader, uint32_t& offset) {
     return true;
 }
 
+// The machine from "PE\0\0" and the file header that follows it.
 ImageHeader ReadPeHeader(const std::string& peHeader) {
     ImageHeader header;
     if (peHeader.size() < kPeHeaderBytes || std::memcmp(peHeader.data(), "PE\0\0", 4) != 0) {
@@ -61,6 +61,8 @@ ImageHeader ReadPeHeader(const std::string& peHeader) {
     }
     return header;
 }
+
+}  // namespace
 
 bool ReadImageMachine(const std::wstring& path, ImageHeader& header) {
     UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,

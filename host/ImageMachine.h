@@ -12,12 +12,6 @@ struct ImageHeader {
     uint16_t machineValue = 0;  // IMAGE_FILE_HEADER.Machine as written
 };
 
-// Where the PE signature lies, from the first 64 bytes of the file (the DOS
-// header); false when they are not a DOS header.
-[[nodiscard]] bool PeHeaderOffset(const std::string& dosHeader, uint32_t& offset);
-// The machine from the bytes at that offset: "PE\0\0" and the file header.
-ImageHeader ReadPeHeader(const std::string& peHeader);
-
 // The file's machine type; false when the file cannot be read (not when it is
 // no image: that is kNotAnImage).
 [[nodiscard]] bool ReadImageMachine(const std::wstring& path, ImageHeader& header);

@@ -3,9 +3,10 @@
 // pipes), one whose own thread faults after its report while the next plugin
 // is scanned, and the slow good plugin scanned after it. PLUGIN_BEHAVIOUR
 // chooses one by name; tests/plugins/README.md says what a scan reports for each.
+#include <windows.h>
+// After windows.h, which they need.
 #include <psapi.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <cstdlib>
