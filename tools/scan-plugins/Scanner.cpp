@@ -169,9 +169,9 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     return true;
 }
 
-// A server can end during a request for reasons outside the plugin asked
-// for: a thread an earlier plugin left behind, or a server that was already
-// failing. So a failure counts only when the plugin repeats it alone, in a
+// A server can end during a request through no fault of the plugin it scans:
+// a thread an earlier plugin left behind faults, or the server was failing
+// already. So a failure counts only when the plugin repeats it alone, in a
 // fresh server; a clean second scan keeps its result and notes the first.
 bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanRecord& record,
                           std::string& failure) {
