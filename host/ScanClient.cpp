@@ -1,6 +1,9 @@
 #include "host/ScanClient.h"
 
+#include <cstdio>
+
 #include "host/DumpFolder.h"
+#include "host/MinidumpReader.h"
 #include "host/Text.h"
 #include "protocol/Protocol.h"
 
@@ -28,6 +31,27 @@ void AddLine(ChannelLines& lines, const std::string& line) {
     }
 }
 
+struct ExitCodeText {
+    DWORD exitCode;
+    const char* text;
+};
+
+constexpr ExitCodeText kExitCodeTexts[] = {
+    {protocol::kCrashExitCode, "The plugin crashed the scan server"},
+    {0xC0000409, "The plugin ended the scan server with a fail-fast"},
+    {0xC00000FD, "The plugin overflowed the scan server's stack"},
+    {3, "The plugin aborted the scan server"},
+    {0, "The plugin ended the scan server's process"},
+};
+
+// Status codes in hexadecimal, as Windows shows them; small codes in decimal.
+std::string ExitCodeNumber(DWORD exitCode) {
+    char text[16];
+    std::snprintf(text, sizeof(text), exitCode >= 0x80000000u ? "0x%.8lX" : "%lu",
+                  static_cast<unsigned long>(exitCode));
+    return text;
+}
+
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
@@ -46,6 +70,21 @@ ChannelLines SortByChannel(const std::string& output) {
         start = end + 1;
     }
     return lines;
+}
+
+std::string ServerEndText(ScanEnd end, std::optional<DWORD> exitCode) {
+    if (end == ScanEnd::kServerFailed) {
+        return exitCode ? "The scan server ended before the request reached it (exit code " +
+                              ExitCodeNumber(*exitCode) + ")"
+                        : "The scan server stopped reading requests but did not end; it was ended";
+    }
+    if (!exitCode)
+        return "The scan server closed its output during the scan but did not end; it was ended";
+    std::string text = "The scan server ended during the scan";
+    for (const ExitCodeText& known : kExitCodeTexts) {
+        if (known.exitCode == *exitCode) text = known.text;
+    }
+    return text + " (exit code " + ExitCodeNumber(*exitCode) + ")";
 }
 
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId) {
@@ -70,6 +109,7 @@ bool ScanClient::Start(std::string& failure) {
     switch (server->WaitForReady(settings_.startTimeoutMilliseconds, banner)) {
         case WaitResult::kReady:
             server_ = std::move(server);
+            dumpsBefore_ = ListDumps(settings_.dumpDirectory);
             return true;
         case WaitResult::kTimedOut:
             server->Terminate();
@@ -91,46 +131,42 @@ bool ScanClient::Start(std::string& failure) {
 ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMilliseconds) {
     ScanAnswer answer;
     if (!server_) return answer;
-    DumpFiles dumpsBefore = ListDumps(settings_.dumpDirectory);
     std::string output;
-    // A failed write means the server is already gone; its output tells the rest.
-    WaitResult waited = server_->SendRequest(Utf8FromWide(request))
-                            ? server_->WaitForReady(timeoutMilliseconds, output)
-                            : server_->WaitForReady(kExitAfterCloseMilliseconds, output);
+    // A failed write means the server had ended before the request reached it.
+    bool sent = server_->SendRequest(Utf8FromWide(request));
+    WaitResult waited =
+        server_->WaitForReady(sent ? timeoutMilliseconds : kExitAfterCloseMilliseconds, output);
     // A server writing a dump has crashed already, and writing the dump may
     // take longer than a scan is given.
-    if (waited == WaitResult::kTimedOut && !NewDump(settings_.dumpDirectory, dumpsBefore).empty()) {
+    if (waited == WaitResult::kTimedOut &&
+        !NewDump(settings_.dumpDirectory, dumpsBefore_).empty()) {
         std::string more;
         waited = server_->WaitForReady(kDumpWritingMilliseconds, more);
         output += more;
     }
     answer.lines = SortByChannel(output);
-    switch (waited) {
-        case WaitResult::kReady:
-            answer.end = ScanEnd::kAnswered;
-            answer.reportRead = ParseReport(JoinLines(answer.lines.report), answer.report);
-            return answer;
-        case WaitResult::kTimedOut:
-            answer.end = ScanEnd::kTimedOut;
-            server_->Terminate();
-            server_.reset();
-            return answer;
-        case WaitResult::kClosed:
-            break;
+    if (sent && waited == WaitResult::kReady) {
+        answer.end = ScanEnd::kAnswered;
+        answer.reportRead = ParseReport(JoinLines(answer.lines.report), answer.report);
+        dumpsBefore_ = ListDumps(settings_.dumpDirectory);
+        return answer;
     }
-    EndAfterOutputClosed(answer);
-    if (answer.end == ScanEnd::kCrashed) {
-        answer.dumpPath = NewDump(settings_.dumpDirectory, dumpsBefore);
+    if (sent && waited == WaitResult::kTimedOut) {
+        answer.end = ScanEnd::kTimedOut;
+        server_->Terminate();
+        server_.reset();
+        return answer;
     }
+    answer.end = sent ? ScanEnd::kCrashed : ScanEnd::kServerFailed;
+    EndServer(answer);
+    answer.dumpPath = NewDump(settings_.dumpDirectory, dumpsBefore_);
+    if (!answer.dumpPath.empty()) answer.faultModule = FaultingModuleOfDump(answer.dumpPath);
     return answer;
 }
 
-void ScanClient::EndAfterOutputClosed(ScanAnswer& answer) {
+void ScanClient::EndServer(ScanAnswer& answer) {
     answer.exitCode = server_->WaitForExit(kExitAfterCloseMilliseconds);
     if (!answer.exitCode) server_->Terminate();
-    answer.end = answer.exitCode == std::optional<DWORD>(protocol::kCrashExitCode)
-                     ? ScanEnd::kCrashed
-                     : ScanEnd::kServerFailed;
     server_.reset();
 }
 

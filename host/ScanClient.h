@@ -1,7 +1,9 @@
 // One scan server as a host uses it: started with its pipes, owner window and
 // dump directory, asked one request at a time, its answer sorted by channel
-// and its report read, and its end told apart: exit code 9 when a plugin
-// crashed it (with the dump it left), any other end a failure of the server.
+// and its report read, and its end told apart: an end while a request is in
+// flight is the plugin's doing (with its exit code, and the dump it left and
+// the module that dump names as faulting), an end before the request reached
+// it the server's.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/DumpFolder.h"
 #include "host/PluginReport.h"
 #include "host/ServerProcess.h"
 
@@ -27,6 +30,9 @@ struct ChannelLines {
 
 ChannelLines SortByChannel(const std::string& output);
 
+// kCrashed: the server ended, or closed its output, while the request was in
+// flight. kTimedOut: no answer in time, and the server was ended. kServerFailed:
+// the server had ended before the request reached it.
 enum class ScanEnd { kAnswered, kCrashed, kTimedOut, kServerFailed };
 
 struct ScanAnswer {
@@ -34,10 +40,15 @@ struct ScanAnswer {
     ChannelLines lines;
     bool reportRead = false;  // the report was there and well formed
     PluginReport report;
-    // When the server ended; none when it had to be ended after closing its output.
+    // When the server ended by itself; none when it had to be ended.
     std::optional<DWORD> exitCode;
-    std::wstring dumpPath;  // when it crashed and left a new dump
+    std::wstring dumpPath;     // when it ended and left a new dump
+    std::wstring faultModule;  // the module that dump names as faulting, if it names one
 };
+
+// Why the server ended, named by its exit code where the code is known:
+// "The plugin aborted the scan server (exit code 3)".
+std::string ServerEndText(ScanEnd end, std::optional<DWORD> exitCode);
 
 struct ServerSettings {
     std::wstring serverPath;
@@ -68,8 +79,11 @@ public:
     void Stop();
 
 private:
-    void EndAfterOutputClosed(ScanAnswer& answer);
+    void EndServer(ScanAnswer& answer);
 
     ServerSettings settings_;
     std::unique_ptr<ServerProcess> server_;
+    // The dumps there were when the server last answered (or started): a dump
+    // written while it waited for the next request is found too.
+    DumpFiles dumpsBefore_;
 };

@@ -96,6 +96,7 @@ TEST_F(ScanClientTest, CrashGivesExitCodeNineAndTheNewDump) {
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(crashed.dumpPath, dumps.Path() + L"\\" + files[1]);
     EXPECT_EQ(ReadBytes(crashed.dumpPath).substr(0, 4), "MDMP");
+    EXPECT_EQ(crashed.faultModule, PluginPath(L"crash-entry"));
     EXPECT_EQ(crashed.lines.info.back(), "Calling entry point...");
 
     std::string failure;

@@ -15,8 +15,12 @@ auto Fields(const PluginReport& r) {
                     r.synthEdit, r.shells);
 }
 
+auto Fields(const ServerEnd& e) {
+    return std::tie(e.exitCode, e.dumpPath, e.faultModule);
+}
+
 auto Fields(const ScanRecord& r) {
-    return std::tie(r.path, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error, r.dumpPath,
+    return std::tie(r.path, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error, r.warnings,
                     r.seconds);
 }
 
@@ -38,14 +42,26 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     crashed.shellId = 0x80000001u;
     crashed.status = ScanStatus::kCrashed;
     crashed.error = "the scan server crashed";
-    crashed.dumpPath = L"C:\\dumps\\ScanServer-x64-2024-01-02-03-04-05.mdmp";
+    crashed.end = {9u, L"C:\\dumps\\ScanServer-x64-2024-01-02-03-04-05.mdmp",
+                   L"C:\\Plugins\\Caf\u00e9.dll"};
+    crashed.warnings = {"Shell listing cut after 10000 sub-plugins", "second"};
     crashed.seconds = 4.5;
 
-    for (const ScanRecord& record : {Answered(), crashed}) {
+    ScanRecord unconfirmed = Answered();
+    unconfirmed.unconfirmed =
+        UnconfirmedFailure{ScanStatus::kServerFailed, "ended", {0xC0000409u, L"", L""}};
+
+    for (const ScanRecord& record : {Answered(), crashed, unconfirmed}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
+        EXPECT_EQ(Fields(read.end), Fields(record.end));
         EXPECT_EQ(Fields(read.report), Fields(record.report));
+        ASSERT_EQ(read.unconfirmed.has_value(), record.unconfirmed.has_value());
+        if (!record.unconfirmed) continue;
+        EXPECT_EQ(read.unconfirmed->status, record.unconfirmed->status);
+        EXPECT_EQ(read.unconfirmed->error, record.unconfirmed->error);
+        EXPECT_EQ(Fields(read.unconfirmed->end), Fields(record.unconfirmed->end));
     }
 }
 
@@ -55,9 +71,21 @@ TEST(ScanRecord, MalformedObjectsAreRefused) {
         const char* key;
         ordered_json value;
     } kCases[] = {
-        {"path", nullptr},       {"path", ""},        {"status", "fine"},   {"status", nullptr},
-        {"shellId", "8000000G"}, {"seconds", -1},     {"seconds", nullptr}, {"dump", 5},
-        {"vendor", nullptr},     {"numInputs", "-1"},
+        {"path", nullptr},
+        {"path", ""},
+        {"status", "fine"},
+        {"status", nullptr},
+        {"shellId", "8000000G"},
+        {"seconds", -1},
+        {"seconds", nullptr},
+        {"dump", 5},
+        {"vendor", nullptr},
+        {"numInputs", "-1"},
+        {"exitCode", -1},
+        {"warnings", "x"},
+        {"warnings", {1}},
+        {"unconfirmed", 1},
+        {"unconfirmed", {{"status", "fine"}}},
     };
     ScanRecord read;
     EXPECT_FALSE(RecordFromJson(ordered_json::array(), read));

@@ -5,9 +5,17 @@
 #include "host/Text.h"
 #include "platform/KernelHandles.h"
 
+namespace {
+
+std::wstring TemporaryPath(const std::wstring& path) {
+    return path + L".new";
+}
+
+}  // namespace
+
 ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::string& problem) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsValid()) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND) return ReadResult::kAbsent;
@@ -31,7 +39,7 @@ ReadResult ReadWholeFile(const std::wstring& path, std::string& bytes, std::stri
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes, std::string& problem) {
-    std::wstring temporary = path + L".new";
+    std::wstring temporary = TemporaryPath(path);
     {
         UniqueFile file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -55,4 +63,18 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, std::str
         return false;
     }
     return true;
+}
+
+bool CheckWritable(const std::wstring& path, std::string& problem) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        problem = "it is a folder";
+        return false;
+    }
+    UniqueFile trial(CreateFileW(TemporaryPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (trial.IsValid()) return true;
+    problem = SystemErrorText(GetLastError());
+    return false;
 }

@@ -12,6 +12,7 @@
 
 #include "host/ServerProcess.h"
 #include "host/Text.h"
+#include "tools/scan-plugins/CacheJournal.h"
 #include "tools/scan-plugins/FileIo.h"
 #include "tools/scan-plugins/Options.h"
 #include "tools/scan-plugins/Progress.h"
@@ -62,6 +63,33 @@ bool HasFailure(const std::vector<ScanRecord>& records) {
     return true;
 }
 
+// Entries a killed run left in the journal go into the cache before this
+// run's journal starts.
+[[nodiscard]] bool StartJournal(const std::wstring& cacheFile, std::vector<CacheEntry>& cached,
+                                CacheJournal& journal) {
+    std::string problem;
+    if (TakeJournal(cacheFile, cached) > 0 && !SaveCache(cacheFile, cached, problem)) {
+        Complain("cannot write the cache " + Utf8FromWide(cacheFile) + ": " + problem);
+        return false;
+    }
+    if (journal.Open(cacheFile, problem)) return true;
+    Complain("cannot write the journal of the cache " + Utf8FromWide(cacheFile) + ": " + problem);
+    return false;
+}
+
+// Each finished file reaches the journal at once; after a failed write the run
+// goes on without it, and the cache is still written at the end.
+void Journal(CacheJournal& journal, const FileWork& item) {
+    std::string problem;
+    if (!journal.IsOpen() ||
+        journal.Append({item.file.path, item.file.stamp, item.records}, problem)) {
+        return;
+    }
+    Complain("cannot write the journal of the cache: " + problem +
+             "; a run that is cut short now loses what it scanned");
+    journal.Close();
+}
+
 std::vector<FileWork> PlanWork(const std::vector<PluginFile>& files,
                                const std::vector<CacheEntry>& cached, bool retryFailed) {
     std::map<std::wstring, const CacheEntry*> byPath;
@@ -108,7 +136,7 @@ std::vector<CacheEntry> NextCache(const std::vector<CacheEntry>& cached,
     std::string problem;
     if (!out.empty()) {
         if (WriteWholeFile(out, text, problem)) return true;
-        Complain("cannot write " + Utf8FromWide(out) + ": " + problem);
+        Complain("cannot write the records to " + Utf8FromWide(out) + ": " + problem);
         return false;
     }
     _setmode(_fileno(stdout), _O_BINARY);
@@ -133,7 +161,7 @@ std::vector<CacheEntry> NextCache(const std::vector<CacheEntry>& cached,
 
 // Runs the scan with its progress display; says why it had to stop, if it did.
 std::string ScanWithProgress(const ScanSettings& settings, std::vector<FileWork>& work,
-                             unsigned& servers) {
+                             CacheJournal& journal, unsigned& servers) {
     size_t toScan = static_cast<size_t>(std::count_if(
         work.begin(), work.end(), [](const FileWork& item) { return !item.fromCache; }));
     servers = static_cast<unsigned>(std::min<size_t>(settings.jobs, toScan));
@@ -143,7 +171,10 @@ std::string ScanWithProgress(const ScanSettings& settings, std::vector<FileWork>
     run.Start();
     for (;;) {
         ScanProgress progress = run.WaitForProgress(kProgressRefreshMilliseconds);
-        for (size_t index : progress.finished) display.Finished(work[index]);
+        for (size_t index : progress.finished) {
+            Journal(journal, work[index]);
+            display.Finished(work[index]);
+        }
         if (progress.ended) {
             display.Clear();
             return progress.fatal;
@@ -162,9 +193,20 @@ int Run(const Options& options) {
         Complain("cannot read the folder " + unreadable + "; it is left out");
     }
 
+    // The records of a long scan are not lost to an output that cannot be written.
+    std::string problem;
+    if (!options.out.empty() && !CheckWritable(options.out, problem)) {
+        Complain("cannot write the records to " + Utf8FromWide(options.out) + ": " + problem);
+        return 1;
+    }
+
     std::wstring cacheFile = options.cache.empty() ? std::wstring() : AbsolutePath(options.cache);
     std::vector<CacheEntry> cached;
-    if (!cacheFile.empty() && !LoadUsableCache(cacheFile, cached)) return 1;
+    CacheJournal journal;
+    if (!cacheFile.empty() &&
+        (!LoadUsableCache(cacheFile, cached) || !StartJournal(cacheFile, cached, journal))) {
+        return 1;
+    }
     std::vector<FileWork> work = PlanWork(collection.files, cached, options.retryFailed);
 
     ScanSettings settings;
@@ -190,7 +232,8 @@ int Run(const Options& options) {
         }
     }
     unsigned servers = 0;
-    std::string fatal = anyToScan ? ScanWithProgress(settings, work, servers) : std::string();
+    std::string fatal =
+        anyToScan ? ScanWithProgress(settings, work, journal, servers) : std::string();
     // An empty dump folder made for this run is not left behind.
     if (dumpFolderMade) RemoveDirectoryW(settings.dumpFolder.c_str());
     if (!fatal.empty()) {
@@ -198,12 +241,17 @@ int Run(const Options& options) {
         return 1;
     }
 
-    if (!WriteRecords(options.out, work)) return 1;
-    std::string problem;
-    if (!cacheFile.empty() && !SaveCache(cacheFile, NextCache(cached, work), problem)) {
-        Complain("cannot write the cache " + Utf8FromWide(cacheFile) + ": " + problem);
-        return 1;
+    // The cache is kept up to date even when the records cannot be written.
+    bool written = WriteRecords(options.out, work);
+    if (!cacheFile.empty()) {
+        if (SaveCache(cacheFile, NextCache(cached, work), problem)) {
+            journal.Remove();
+        } else {
+            Complain("cannot write the cache " + Utf8FromWide(cacheFile) + ": " + problem);
+            written = false;
+        }
     }
+    if (!written) return 1;
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     WriteStandardError(SummaryText(work, elapsed.count(), servers));
     return collection.unreadable.empty() ? 0 : 1;

@@ -118,8 +118,8 @@ void ProgressDisplay::ShowLine(const std::string& line) {
 std::string SummaryText(const std::vector<FileWork>& work, double elapsedSeconds,
                         unsigned servers) {
     size_t scanned = 0;
-    size_t counts[5] = {};
-    size_t records = 0;
+    size_t counts[6] = {};
+    size_t records = 0, withWarnings = 0, unconfirmed = 0;
     std::vector<const FileWork*> slowest;
     for (const FileWork& file : work) {
         if (!file.fromCache) {
@@ -129,6 +129,8 @@ std::string SummaryText(const std::vector<FileWork>& work, double elapsedSeconds
         for (const ScanRecord& record : file.records) {
             ++counts[static_cast<size_t>(record.status)];
             ++records;
+            withWarnings += record.warnings.empty() ? 0 : 1;
+            unconfirmed += record.unconfirmed ? 1 : 0;
         }
     }
     std::string text = "Scanned " + std::to_string(scanned) + " of " + std::to_string(work.size()) +
@@ -139,14 +141,22 @@ std::string SummaryText(const std::vector<FileWork>& work, double elapsedSeconds
     text += "; " + std::to_string(work.size() - scanned) + " taken from the cache.\n";
     text += "Records: " + std::to_string(records);
     std::string byStatus;
-    for (ScanStatus status : {ScanStatus::kOk, ScanStatus::kError, ScanStatus::kCrashed,
-                              ScanStatus::kTimedOut, ScanStatus::kServerFailed}) {
+    for (ScanStatus status :
+         {ScanStatus::kOk, ScanStatus::kError, ScanStatus::kUnsupported, ScanStatus::kCrashed,
+          ScanStatus::kTimedOut, ScanStatus::kServerFailed}) {
         size_t count = counts[static_cast<size_t>(status)];
         if (count == 0) continue;
         byStatus += (byStatus.empty() ? "" : ", ") + std::string(StatusWords(status)) + " " +
                     std::to_string(count);
     }
-    text += byStatus.empty() ? "\n" : " (" + byStatus + ")\n";
+    if (!byStatus.empty()) text += " (" + byStatus + ")";
+    std::string notes;
+    if (withWarnings > 0) notes = std::to_string(withWarnings) + " with warnings";
+    if (unconfirmed > 0) {
+        notes += (notes.empty() ? "" : ", ") + std::to_string(unconfirmed) +
+                 (unconfirmed == 1 ? " with an unconfirmed failure" : " with unconfirmed failures");
+    }
+    text += notes.empty() ? "\n" : "; " + notes + "\n";
     std::stable_sort(slowest.begin(), slowest.end(), [](const FileWork* a, const FileWork* b) {
         return FileSeconds(*a) > FileSeconds(*b);
     });

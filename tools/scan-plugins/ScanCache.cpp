@@ -19,7 +19,9 @@ bool ReadUnsigned(const ordered_json& object, const char* key, uint64_t& number)
     return true;
 }
 
-bool ReadEntry(const ordered_json& object, CacheEntry& entry) {
+}  // namespace
+
+bool EntryFromJson(const ordered_json& object, CacheEntry& entry) {
     if (!object.is_object()) return false;
     auto path = object.find("path");
     auto records = object.find("records");
@@ -38,7 +40,16 @@ bool ReadEntry(const ordered_json& object, CacheEntry& entry) {
     return true;
 }
 
-}  // namespace
+ordered_json EntryToJson(const CacheEntry& entry) {
+    ordered_json records = ordered_json::array();
+    for (const ScanRecord& record : entry.records) records.push_back(RecordToJson(record));
+    ordered_json object = ordered_json::object();
+    object["path"] = Utf8FromWide(entry.path);
+    object["size"] = entry.stamp.size;
+    object["lastWrite"] = entry.stamp.lastWrite;
+    object["records"] = std::move(records);
+    return object;
+}
 
 LoadedCache LoadCache(const std::wstring& file) {
     LoadedCache cache;
@@ -69,7 +80,7 @@ LoadedCache LoadCache(const std::wstring& file) {
     }
     for (size_t at = 0; at < plugins->size(); ++at) {
         CacheEntry entry;
-        if (!ReadEntry((*plugins)[at], entry)) {
+        if (!EntryFromJson((*plugins)[at], entry)) {
             cache.entries.clear();
             cache.problem = "its entry " + std::to_string(at + 1) + " is malformed";
             return cache;
@@ -97,16 +108,7 @@ bool KeepAsBackup(const std::wstring& file, std::wstring& backup, std::string& p
 bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
                std::string& problem) {
     ordered_json plugins = ordered_json::array();
-    for (const CacheEntry& entry : entries) {
-        ordered_json records = ordered_json::array();
-        for (const ScanRecord& record : entry.records) records.push_back(RecordToJson(record));
-        ordered_json object = ordered_json::object();
-        object["path"] = Utf8FromWide(entry.path);
-        object["size"] = entry.stamp.size;
-        object["lastWrite"] = entry.stamp.lastWrite;
-        object["records"] = std::move(records);
-        plugins.push_back(std::move(object));
-    }
+    for (const CacheEntry& entry : entries) plugins.push_back(EntryToJson(entry));
     ordered_json document = ordered_json::object();
     document["format"] = kFormat;
     document["version"] = kVersion;

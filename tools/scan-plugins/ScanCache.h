@@ -26,5 +26,9 @@ LoadedCache LoadCache(const std::wstring& file);
 // Moves the file aside to the first free name of FILE.bak, FILE.bak2, ...
 [[nodiscard]] bool KeepAsBackup(const std::wstring& file, std::wstring& backup,
                                 std::string& problem);
+// One entry as it stands in the cache and its journal.
+nlohmann::ordered_json EntryToJson(const CacheEntry& entry);
+[[nodiscard]] bool EntryFromJson(const nlohmann::ordered_json& object, CacheEntry& entry);
+
 [[nodiscard]] bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
                              std::string& problem);

@@ -15,6 +15,7 @@ struct StatusText {
 constexpr StatusText kStatusTexts[] = {
     {ScanStatus::kOk, "ok", "ok"},
     {ScanStatus::kError, "error", "error"},
+    {ScanStatus::kUnsupported, "unsupported", "unsupported"},
     {ScanStatus::kCrashed, "crashed", "crashed"},
     {ScanStatus::kTimedOut, "timedOut", "timed out"},
     {ScanStatus::kServerFailed, "serverFailed", "server failed"},
@@ -35,6 +36,58 @@ bool ReadOptionalText(const ordered_json& object, const char* key, std::string& 
     if (member == object.end()) return true;
     if (!member->is_string()) return false;
     text = member->get_ref<const std::string&>();
+    return true;
+}
+
+bool ReadOptionalPath(const ordered_json& object, const char* key, std::wstring& path) {
+    std::string text;
+    if (!ReadOptionalText(object, key, text)) return false;
+    path = WideFromUtf8(text);
+    return true;
+}
+
+bool ReadStatus(const ordered_json& object, ScanStatus& status) {
+    std::string text;
+    return ReadOptionalText(object, "status", text) && StatusFromName(text, status);
+}
+
+void WriteServerEnd(const ServerEnd& end, ordered_json& object) {
+    if (end.exitCode) object["exitCode"] = *end.exitCode;
+    if (!end.dumpPath.empty()) object["dump"] = Utf8FromWide(end.dumpPath);
+    if (!end.faultModule.empty()) object["faultModule"] = Utf8FromWide(end.faultModule);
+}
+
+bool ReadServerEnd(const ordered_json& object, ServerEnd& end) {
+    auto exitCode = object.find("exitCode");
+    if (exitCode != object.end()) {
+        if (!exitCode->is_number_unsigned() || exitCode->get<uint64_t>() > UINT32_MAX) return false;
+        end.exitCode = exitCode->get<uint32_t>();
+    }
+    return ReadOptionalPath(object, "dump", end.dumpPath) &&
+           ReadOptionalPath(object, "faultModule", end.faultModule);
+}
+
+ordered_json UnconfirmedToJson(const UnconfirmedFailure& failure) {
+    ordered_json object = ordered_json::object();
+    object["status"] = StatusName(failure.status);
+    object["error"] = failure.error;
+    WriteServerEnd(failure.end, object);
+    return object;
+}
+
+bool UnconfirmedFromJson(const ordered_json& object, UnconfirmedFailure& failure) {
+    return object.is_object() && ReadStatus(object, failure.status) &&
+           ReadOptionalText(object, "error", failure.error) && ReadServerEnd(object, failure.end);
+}
+
+bool ReadWarnings(const ordered_json& object, std::vector<std::string>& warnings) {
+    auto member = object.find("warnings");
+    if (member == object.end()) return true;
+    if (!member->is_array()) return false;
+    for (const ordered_json& warning : *member) {
+        if (!warning.is_string()) return false;
+        warnings.push_back(warning.get<std::string>());
+    }
     return true;
 }
 
@@ -69,7 +122,9 @@ ordered_json RecordToJson(const ScanRecord& record) {
     } else {
         object["error"] = record.error;
     }
-    if (!record.dumpPath.empty()) object["dump"] = Utf8FromWide(record.dumpPath);
+    WriteServerEnd(record.end, object);
+    object["warnings"] = record.warnings;
+    if (record.unconfirmed) object["unconfirmed"] = UnconfirmedToJson(*record.unconfirmed);
     object["seconds"] = record.seconds;
     return object;
 }
@@ -86,10 +141,7 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
         if (!ParseHexId(text, read.shellId)) return false;
         read.isSubPlugin = true;
     }
-    text.clear();
-    if (!ReadOptionalText(object, "status", text) || !StatusFromName(text, read.status)) {
-        return false;
-    }
+    if (!ReadStatus(object, read.status)) return false;
     read.hasReport = object.contains("id");
     if (read.hasReport) {
         if (!ReadReportMembers(object, read.report)) return false;
@@ -97,9 +149,12 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     } else if (!ReadOptionalText(object, "error", read.error)) {
         return false;
     }
-    text.clear();
-    if (!ReadOptionalText(object, "dump", text)) return false;
-    read.dumpPath = WideFromUtf8(text);
+    if (!ReadServerEnd(object, read.end) || !ReadWarnings(object, read.warnings)) return false;
+    auto unconfirmed = object.find("unconfirmed");
+    if (unconfirmed != object.end() &&
+        !UnconfirmedFromJson(*unconfirmed, read.unconfirmed.emplace())) {
+        return false;
+    }
     auto seconds = object.find("seconds");
     if (seconds == object.end() || !seconds->is_number() || seconds->get<double>() < 0) {
         return false;

@@ -4,17 +4,34 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "host/PluginReport.h"
 
-enum class ScanStatus { kOk, kError, kCrashed, kTimedOut, kServerFailed };
+enum class ScanStatus { kOk, kError, kUnsupported, kCrashed, kTimedOut, kServerFailed };
 
 // The status as it stands in the JSON ("timedOut") and in sentences ("timed out").
 const char* StatusName(ScanStatus status);
 const char* StatusWords(ScanStatus status);
 // Crashed, timed out and server failures are kept as they are until a retry is asked for.
 bool IsFailure(ScanStatus status);
+
+// How a request ended when the server did not answer it: its exit code when it
+// ended by itself, the dump it left and the module the dump names as faulting.
+struct ServerEnd {
+    std::optional<uint32_t> exitCode;
+    std::wstring dumpPath;
+    std::wstring faultModule;
+};
+
+// A failure the plugin did not repeat when it was scanned again alone.
+struct UnconfirmedFailure {
+    ScanStatus status = ScanStatus::kCrashed;
+    std::string error;
+    ServerEnd end;
+};
 
 struct ScanRecord {
     std::wstring path;
@@ -25,7 +42,10 @@ struct ScanRecord {
     PluginReport report;
     // The report's error, or why there is no report.
     std::string error;
-    std::wstring dumpPath;
+    ServerEnd end;
+    // Every "warn" line the server wrote for the request.
+    std::vector<std::string> warnings;
+    std::optional<UnconfirmedFailure> unconfirmed;
     double seconds = 0;  // to the millisecond
 };
 

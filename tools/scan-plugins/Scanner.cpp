@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "host/ImageMachine.h"
 #include "host/Text.h"
+#include "tools/scan-plugins/ServerChoice.h"
 
 namespace {
 
@@ -37,6 +39,17 @@ std::wstring SettleDump(const std::wstring& dump, const std::wstring& folder) {
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
     }
     return dump;
+}
+
+// A file no scan server can load gets its record without a round trip. A file
+// that cannot be read is left to the server, which says why it cannot load it.
+bool RecordUnsupported(const std::wstring& path, ScanRecord& record) {
+    ImageHeader image;
+    std::string whyNot;
+    if (!ReadImageMachine(path, image) || HasServerFor(image, whyNot)) return false;
+    record.status = ScanStatus::kUnsupported;
+    record.error = whyNot;
+    return true;
 }
 
 }  // namespace
@@ -93,8 +106,9 @@ void ScanRun::Work(unsigned worker) {
     server.dumpDirectory = WorkerDumpFolder(worker);
     if (!CreateDirectoryW(server.dumpDirectory.c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
-        ReportWorkerFailure(worker, "cannot make the dump folder " + Utf8FromWide(server.dumpDirectory) +
-                            ": " + SystemErrorText(GetLastError()));
+        ReportWorkerFailure(worker, "cannot make the dump folder " +
+                                        Utf8FromWide(server.dumpDirectory) + ": " +
+                                        SystemErrorText(GetLastError()));
         return;
     }
     ScanClient client(server);
@@ -135,6 +149,10 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     work.records.clear();
     ScanRecord plugin;
     plugin.path = work.file.path;
+    if (RecordUnsupported(work.file.path, plugin)) {
+        work.records.push_back(plugin);
+        return true;
+    }
     if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
     work.records.push_back(plugin);
     if (!plugin.hasReport || plugin.report.category != protocol::kShellCategory) return true;
@@ -151,12 +169,38 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     return true;
 }
 
+// A server can end during a request through no fault of the plugin it scans:
+// a thread an earlier plugin left behind faults, or the server was failing
+// already. So a failure counts only when the plugin repeats it alone, in a
+// fresh server; a clean second scan keeps its result and notes the first.
 bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanRecord& record,
                           std::string& failure) {
+    ScanRecord first = record;
+    if (!ScanOnce(client, request, first, failure)) return false;
+    if (!IsFailure(first.status)) {
+        record = std::move(first);
+        return true;
+    }
+    ScanRecord again = record;
+    if (!ScanOnce(client, request, again, failure)) return false;
+    again.seconds = std::round((first.seconds + again.seconds) * 1000) / 1000;
+    if (IsFailure(again.status)) {
+        // The record tells of the scan alone; its dump is the one kept.
+        if (!first.end.dumpPath.empty()) DeleteFileW(first.end.dumpPath.c_str());
+    } else {
+        again.unconfirmed = UnconfirmedFailure{first.status, first.error, first.end};
+    }
+    record = std::move(again);
+    return true;
+}
+
+bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,
+                       std::string& failure) {
     if (!client.IsRunning() && !client.Start(failure)) return false;
     auto start = std::chrono::steady_clock::now();
     ScanAnswer answer = client.Scan(request, settings_.timeoutMilliseconds);
     record.seconds = SecondsSince(start);
+    record.warnings = answer.lines.warnings;
     switch (answer.end) {
         case ScanEnd::kAnswered:
             if (answer.reportRead) {
@@ -169,26 +213,23 @@ bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanR
                 record.error = "The scan server's report could not be read";
             }
             break;
-        case ScanEnd::kCrashed:
-            record.status = ScanStatus::kCrashed;
-            record.error = "The plugin crashed the scan server (exit code 9)";
-            if (answer.dumpPath.empty()) {
-                record.error += "; it left no dump";
-            } else {
-                record.dumpPath = SettleDump(answer.dumpPath, settings_.dumpFolder);
-            }
-            break;
         case ScanEnd::kTimedOut:
             record.status = ScanStatus::kTimedOut;
             record.error = "No answer within " + SecondsText(settings_.timeoutMilliseconds) +
                            "; the scan server was ended";
             break;
+        case ScanEnd::kCrashed:
         case ScanEnd::kServerFailed:
-            record.status = ScanStatus::kServerFailed;
-            record.error = answer.exitCode ? "The scan server ended with exit code " +
-                                                 std::to_string(*answer.exitCode)
-                                           : "The scan server closed its output but did not "
-                                             "end; it was ended";
+            record.status =
+                answer.end == ScanEnd::kCrashed ? ScanStatus::kCrashed : ScanStatus::kServerFailed;
+            record.error = ServerEndText(answer.end, answer.exitCode);
+            record.end.exitCode = answer.exitCode;
+            if (!answer.dumpPath.empty()) {
+                record.end.dumpPath = SettleDump(answer.dumpPath, settings_.dumpFolder);
+                record.end.faultModule = answer.faultModule;
+            } else if (answer.exitCode == std::optional<DWORD>(protocol::kCrashExitCode)) {
+                record.error += "; it left no dump";
+            }
             break;
     }
     return true;

@@ -1,7 +1,8 @@
 // Scans plugin files with several servers side by side: each worker owns one
 // server and takes the next file; a crash or a timeout costs the worker its
-// server, and it starts a new one for the next request. Shells are scanned
-// with their sub-plugins on the same server.
+// server, and it starts a new one to scan that plugin again alone before the
+// failure is recorded. Shells are scanned with their sub-plugins on the same
+// server. Files no server can load are recorded without a request.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +59,8 @@ private:
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
+    [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,
+                                std::string& failure);
     std::wstring WorkerDumpFolder(unsigned worker) const;
 
     const ScanSettings& settings_;

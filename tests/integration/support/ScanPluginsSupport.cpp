@@ -8,6 +8,13 @@
 
 namespace {
 
+std::wstring CommandLine(const std::wstring& executable,
+                         const std::vector<std::wstring>& arguments) {
+    std::wstring commandLine = QuoteArgument(executable);
+    for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+    return commandLine;
+}
+
 UniqueFile InheritableFile(const std::wstring& path) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     return UniqueFile(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -69,8 +76,7 @@ ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstrin
     TempFolder outputs;
     std::wstring outPath = outputs.Path() + L"\\out", errPath = outputs.Path() + L"\\err";
     std::wstring executable = ProgramDirectory() + program;
-    std::wstring commandLine = QuoteArgument(executable);
-    for (const std::wstring& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+    std::wstring commandLine = CommandLine(executable, arguments);
 
     ProgramRun run;
     {
@@ -127,4 +133,57 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring
     } while (FindNextFileW(search.Get(), &found));
     std::sort(names.begin(), names.end());
     return names;
+}
+
+StartedProgram::StartedProgram(const std::wstring& program,
+                               const std::vector<std::wstring>& arguments) {
+    job_.Reset(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+    std::wstring executable = ProgramDirectory() + program;
+    std::wstring commandLine = CommandLine(executable, arguments);
+    UniqueFile out = InheritableFile(outputs_.Path() + L"\\out");
+    UniqueFile err = InheritableFile(outputs_.Path() + L"\\err");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = err.Get();
+    PROCESS_INFORMATION created = {};
+    if (!CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &created)) {
+        return;
+    }
+    UniqueHandle thread(created.hThread);
+    process_.Reset(created.hProcess);
+    AssignProcessToJobObject(job_.Get(), process_.Get());
+    ResumeThread(thread.Get());
+}
+
+StartedProgram::~StartedProgram() {
+    Kill();
+}
+
+bool StartedProgram::IsRunning() const {
+    return process_.IsValid() && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+std::string StartedProgram::Err() const {
+    return ReadBytes(outputs_.Path() + L"\\err");
+}
+
+void StartedProgram::Kill() {
+    if (!process_.IsValid()) return;
+    TerminateJobObject(job_.Get(), 1);
+    WaitForSingleObject(process_.Get(), INFINITE);
+    // The processes it started end a moment later; their files are free then.
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+    while (QueryInformationJobObject(job_.Get(), JobObjectBasicAccountingInformation, &accounting,
+                                     sizeof(accounting), nullptr) &&
+           accounting.ActiveProcesses > 0) {
+        Sleep(50);
+    }
+    process_.Close();
+    job_.Close();
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/KernelHandles.h"
+
 class TempFolder {
 public:
     TempFolder();
@@ -32,6 +34,27 @@ struct ProgramRun {
 
 // Runs bin/<program> with the arguments and waits for it (a guard of ten minutes).
 ProgramRun RunProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
+
+// bin/<program> started in a job of its own, with its output going to files,
+// so that it can be killed midway together with every process it started.
+class StartedProgram {
+public:
+    StartedProgram(const std::wstring& program, const std::vector<std::wstring>& arguments);
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    bool IsRunning() const;
+    // What it has written to standard error so far.
+    std::string Err() const;
+    // Ends it and its processes and waits for their end.
+    void Kill();
+
+private:
+    TempFolder outputs_;
+    UniqueHandle job_;
+    UniqueHandle process_;
+};
 
 // Removes the folder with everything in it.
 void RemoveTree(const std::wstring& folder);
