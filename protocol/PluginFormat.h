@@ -45,11 +45,12 @@ inline const char* FormatName(PluginFormat format) {
     return false;
 }
 
-// Letter case is ignored for ASCII letters only, as the suffixes are ASCII.
+// A name must stand before the suffix. Letter case is ignored for ASCII
+// letters only, as the suffixes are ASCII.
 inline bool EndsWithSuffix(const wchar_t* path, size_t length, const wchar_t* suffix) {
     size_t suffixLength = 0;
     while (suffix[suffixLength] != 0) ++suffixLength;
-    if (length < suffixLength) return false;
+    if (length <= suffixLength) return false;
     const wchar_t* tail = path + length - suffixLength;
     for (size_t at = 0; at < suffixLength; ++at) {
         wchar_t unit = tail[at];

@@ -15,9 +15,13 @@ auto Fields(const PluginReport& r) {
                     r.synthEdit, r.shells);
 }
 
+auto Fields(const ClapReport& r) {
+    return std::tie(r.error, r.platform, r.fileVersion, r.clapVersion, r.plugins);
+}
+
 auto Fields(const ScanRecord& r) {
-    return std::tie(r.path, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error, r.dumpPath,
-                    r.seconds);
+    return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error,
+                    r.dumpPath, r.seconds);
 }
 
 ScanRecord Answered() {
@@ -41,12 +45,36 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     crashed.dumpPath = L"C:\\dumps\\ScanServer-x64-2024-01-02-03-04-05.mdmp";
     crashed.seconds = 4.5;
 
-    for (const ScanRecord& record : {Answered(), crashed}) {
+    // A CLAP record stands for one plugin of its file; a failed file has none.
+    ScanRecord clapPlugin;
+    clapPlugin.path = L"C:\\Plugins\\Set.clap";
+    clapPlugin.format = protocol::PluginFormat::kClap;
+    clapPlugin.status = ScanStatus::kOk;
+    clapPlugin.hasReport = true;
+    clapPlugin.clapReport = {"", "x64", "1.0.0.0", "1.2.0", {}};
+    clapPlugin.clapReport.plugins = {{"org.example.a",
+                                      "A \xF0\x9D\x84\x9E",
+                                      "V",
+                                      "1",
+                                      "D",
+                                      "u",
+                                      "",
+                                      "",
+                                      {"instrument", "stereo"}}};
+    ScanRecord clapFailed = clapPlugin;
+    clapFailed.status = ScanStatus::kError;
+    clapFailed.error = clapFailed.clapReport.error = "init returned false";
+    clapFailed.clapReport.plugins.clear();
+
+    for (const ScanRecord& record : {Answered(), crashed, clapPlugin, clapFailed}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.report), Fields(record.report));
+        EXPECT_EQ(Fields(read.clapReport), Fields(record.clapReport));
     }
+    EXPECT_EQ(RecordToJson(clapPlugin)["format"], "clap");
+    EXPECT_EQ(RecordToJson(crashed)["format"], "vst2");
 }
 
 TEST(ScanRecord, MalformedObjectsAreRefused) {
@@ -57,7 +85,7 @@ TEST(ScanRecord, MalformedObjectsAreRefused) {
     } kCases[] = {
         {"path", nullptr},       {"path", ""},        {"status", "fine"},   {"status", nullptr},
         {"shellId", "8000000G"}, {"seconds", -1},     {"seconds", nullptr}, {"dump", 5},
-        {"vendor", nullptr},     {"numInputs", "-1"},
+        {"vendor", nullptr},     {"numInputs", "-1"}, {"format", "vst3"},   {"format", nullptr},
     };
     ScanRecord read;
     EXPECT_FALSE(RecordFromJson(ordered_json::array(), read));

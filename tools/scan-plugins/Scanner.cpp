@@ -133,6 +133,9 @@ void ScanRun::EndWorker(unsigned worker) {
 
 bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure) {
     work.records.clear();
+    if (work.file.format == protocol::PluginFormat::kClap) {
+        return ScanClapFile(client, work, failure);
+    }
     ScanRecord plugin;
     plugin.path = work.file.path;
     if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
@@ -151,6 +154,30 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     return true;
 }
 
+bool ScanRun::ScanClapFile(ScanClient& client, FileWork& work, std::string& failure) {
+    ScanRecord file;
+    file.path = work.file.path;
+    file.format = protocol::PluginFormat::kClap;
+    if (!ScanRequest(client, work.file.path, file, failure)) return false;
+    std::vector<ClapPlugin> plugins = std::move(file.clapReport.plugins);
+    file.clapReport.plugins.clear();
+    if (file.status == ScanStatus::kOk && plugins.empty()) {
+        file.status = ScanStatus::kError;
+        file.error = file.clapReport.error = "The file holds no CLAP plugin";
+    }
+    if (plugins.empty()) {
+        work.records.push_back(std::move(file));
+        return true;
+    }
+    // Every plugin's record carries the time of the file's one scan.
+    for (ClapPlugin& plugin : plugins) {
+        ScanRecord record = file;
+        record.clapReport.plugins.push_back(std::move(plugin));
+        work.records.push_back(std::move(record));
+    }
+    return true;
+}
+
 bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanRecord& record,
                           std::string& failure) {
     if (!client.IsRunning() && !client.Start(failure)) return false;
@@ -159,10 +186,13 @@ bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanR
     record.seconds = SecondsSince(start);
     switch (answer.end) {
         case ScanEnd::kAnswered:
-            if (answer.reportRead) {
+            if (answer.reportRead && answer.format == record.format) {
                 record.hasReport = true;
                 record.report = answer.report;
-                record.error = answer.report.error;
+                record.clapReport = answer.clapReport;
+                record.error = record.format == protocol::PluginFormat::kClap
+                                   ? answer.clapReport.error
+                                   : answer.report.error;
                 record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
             } else {
                 record.status = ScanStatus::kError;

@@ -1,7 +1,8 @@
 // Scans plugin files with several servers side by side: each worker owns one
 // server and takes the next file; a crash or a timeout costs the worker its
 // server, and it starts a new one for the next request. Shells are scanned
-// with their sub-plugins on the same server.
+// with their sub-plugins on the same server; a CLAP file gives all its
+// plugins in one answer.
 #pragma once
 
 #include <windows.h>
@@ -26,7 +27,9 @@ struct ScanSettings {
 struct FileWork {
     PluginFile file;
     bool fromCache = false;
-    std::vector<ScanRecord> records;  // the file's own record, then its sub-plugins
+    // The file's own record, then its sub-plugins; for a CLAP file one record
+    // per plugin, or the file's own when it gave none.
+    std::vector<ScanRecord> records;
 };
 
 struct ScanProgress {
@@ -56,6 +59,7 @@ private:
     void ReportWorkerFailure(unsigned worker, const std::string& failure);
     void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
+    [[nodiscard]] bool ScanClapFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
     std::wstring WorkerDumpFolder(unsigned worker) const;
