@@ -10,6 +10,15 @@
 
 namespace {
 
+// Read up to its terminator or kMaxClapTextBytes, whichever comes first, so a
+// text without one is cut rather than followed into memory it does not own.
+WideString ReadClapText(const char* text) {
+    if (!text) return WideString();
+    int32_t length = 0;
+    while (length < kMaxClapTextBytes && text[length] != 0) ++length;
+    return FromUtf8(text, length);
+}
+
 bool Fail(ClapScanResult& result, const WideString& error) {
     result.error = error;
     return false;
@@ -97,13 +106,6 @@ uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryP
 }
 
 }  // namespace
-
-WideString ReadClapText(const char* text) {
-    if (!text) return WideString();
-    int32_t length = 0;
-    while (length < kMaxClapTextBytes && text[length] != 0) ++length;
-    return FromUtf8(text, length);
-}
 
 bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, ClapScanResult& result) {
     WriteInfo(L"Looking for clap_entry in module %p\n", module);

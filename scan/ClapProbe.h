@@ -17,7 +17,3 @@ constexpr int32_t kMaxClapFeatures = 1000;
 
 [[nodiscard]] bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath,
                                    ClapScanResult& result);
-
-// A plugin's UTF-8 text, read up to its terminator or kMaxClapTextBytes;
-// null for a null pointer.
-WideString ReadClapText(const char* text);
