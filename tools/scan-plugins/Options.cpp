@@ -14,7 +14,7 @@ const char kUsage[] =
     "\n"
     "  --format LIST      only these formats, separated by commas: vst2, clap\n"
     "                     (default: all)\n"
-    "  --list-folders     print the standard folders with where each comes from, and end\n"
+    "  --list-folders     print the standard folders and where each comes from\n"
     "  --out FILE         write the records to FILE instead of standard output\n"
     "  --cache FILE       take unchanged plugins (same path, size and last-write\n"
     "                     time) from FILE and keep the new results there\n"
