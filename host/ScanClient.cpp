@@ -52,6 +52,26 @@ std::string ExitCodeNumber(DWORD exitCode) {
     return text;
 }
 
+// A report without a "format" member is a VST 2 report.
+bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
+    nlohmann::ordered_json parsed =
+        nlohmann::ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
+    if (!parsed.is_object()) return false;
+    auto format = parsed.find("format");
+    if (format != parsed.end() &&
+        (!format->is_string() ||
+         !protocol::FormatFromName(format->get_ref<const std::string&>().c_str(), answer.format))) {
+        return false;
+    }
+    switch (answer.format) {
+        case protocol::PluginFormat::kVst2:
+            return ReadReportMembers(parsed, answer.report);
+        case protocol::PluginFormat::kClap:
+            return ReadClapReport(parsed, answer.clapReport);
+    }
+    return false;
+}
+
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
@@ -147,7 +167,7 @@ ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMillisecon
     answer.lines = SortByChannel(output);
     if (sent && waited == WaitResult::kReady) {
         answer.end = ScanEnd::kAnswered;
-        answer.reportRead = ParseReport(JoinLines(answer.lines.report), answer.report);
+        answer.reportRead = ReadAnswerReport(JoinLines(answer.lines.report), answer);
         dumpsBefore_ = ListDumps(settings_.dumpDirectory);
         return answer;
     }

@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "host/ClapReport.h"
 #include "host/DumpFolder.h"
 #include "host/PluginReport.h"
 #include "host/ServerProcess.h"
+#include "protocol/PluginFormat.h"
 
 // The lines of one answer by channel, each without its channel name, colon
 // and line feed; a line of no known channel stays whole in `other`.
@@ -39,7 +41,10 @@ struct ScanAnswer {
     ScanEnd end = ScanEnd::kServerFailed;
     ChannelLines lines;
     bool reportRead = false;  // the report was there and well formed
+    // The format the report names; the report of that format is filled.
+    protocol::PluginFormat format = protocol::PluginFormat::kVst2;
     PluginReport report;
+    ClapReport clapReport;
     // When the server ended by itself; none when it had to be ended.
     std::optional<DWORD> exitCode;
     std::wstring dumpPath;     // when it ended and left a new dump

@@ -43,3 +43,9 @@ struct HeapBlockTraits : NullIsInvalid<void*> {
 };
 // A block of the process heap (HeapAlloc).
 using UniqueHeapBlock = UniqueOwner<HeapBlockTraits>;
+
+struct RegistryKeyTraits : NullIsInvalid<HKEY> {
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
+// A key RegOpenKeyExW opened.
+using UniqueRegistryKey = UniqueOwner<RegistryKeyTraits>;

@@ -6,6 +6,8 @@
 #include "crash/CrashFilter.h"
 #include "foundation/HexDigit.h"
 #include "platform/KernelHandles.h"
+#include "protocol/PluginFormat.h"
+#include "scan/ClapDriver.h"
 #include "scan/HostCallback.h"
 #include "scan/PluginProbe.h"
 #include "scan/ScanResult.h"
@@ -117,6 +119,16 @@ bool ScanPlugin(const WideString& request, ScanResult& result) {
 }
 
 void HandleScanRequest(const WideString& request) {
+    WideString libraryPath = SplitRequest(request).libraryPath;
+    // A null path has length 0 and is never read.
+    switch (protocol::FormatOfLibraryPath(libraryPath.Chars(),
+                                          static_cast<size_t>(libraryPath.GetLength()))) {
+        case protocol::PluginFormat::kClap:
+            HandleClapScanRequest(request, libraryPath);
+            return;
+        case protocol::PluginFormat::kVst2:
+            break;
+    }
     ScanResult result;
     bool scanned = ScanPlugin(request, result);
     WriteOutcome(scanned, result);

@@ -56,11 +56,6 @@ const wchar_t* ShortEscape(wchar_t unit) {
     return escaped.Append(&unit, 1);
 }
 
-void WriteTextRow(const wchar_t* format, const WideString& text) {
-    WideString escaped = EscapeJsonText(text);
-    WriteReport(format, TextOrEmpty(escaped));
-}
-
 void WriteShellRows(const ShellList& shells) {
     WriteReport(L"  \"shells\": {\n");
     for (int32_t i = 0; i < shells.Count(); ++i) {
@@ -92,6 +87,11 @@ void WriteScanReport(const ScanResult& result) {
     WriteReport(L"  \"synthEdit\": %s,\n", BooleanText(result.synthEdit));
     if (result.category == protocol::kShellCategory) WriteShellRows(result.shells);
     WriteReport(L"}\n");
+}
+
+void WriteTextRow(const wchar_t* format, const WideString& text) {
+    WideString escaped = EscapeJsonText(text);
+    WriteReport(format, TextOrEmpty(escaped));
 }
 
 WideString EscapeJsonText(const WideString& text) {

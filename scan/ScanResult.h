@@ -39,5 +39,8 @@ struct ScanResult {
 // Writes the report on the ">" channel, one line per row.
 void WriteScanReport(const ScanResult& result);
 
+// One report row whose only argument is the text, JSON-escaped.
+void WriteTextRow(const wchar_t* format, const WideString& text);
+
 // The body of a JSON string for the text: pure ASCII, empty for a null text.
 WideString EscapeJsonText(const WideString& text);

@@ -264,14 +264,13 @@ TEST(ScanPluginsInput, ServerThatCannotStartStopsTheRun) {
 
 TEST(ScanPluginsInput, BadCommandLinesAreRefusedWithTheUsage) {
     for (const std::vector<std::wstring>& arguments :
-         std::vector<std::vector<std::wstring>>{{},
-                                                {L"--jobs", L"0", L"x"},
+         std::vector<std::vector<std::wstring>>{{L"--jobs", L"0", L"x"},
                                                 {L"--timeout", L"-1", L"x"},
                                                 {L"--frobnicate", L"x"},
                                                 {L"x", L"--out"}}) {
         ProgramRun run = RunProgram(L"scan-plugins.exe", arguments);
         EXPECT_EQ(run.exitCode, 2u);
-        EXPECT_TRUE(Contains(run.err, "\nusage: scan-plugins [options] PATH...\n")) << run.err;
+        EXPECT_TRUE(Contains(run.err, "\nusage: scan-plugins [options] [PATH...]\n")) << run.err;
         EXPECT_TRUE(run.out.empty());
     }
 }

@@ -17,10 +17,27 @@ bool Parse(std::vector<std::wstring> arguments, Options& options, std::string& p
 TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
     Options options;
     std::string problem;
-    ASSERT_TRUE(Parse(
-        {L"--jobs", L"3", L"a", L"--timeout", L"2.5", L"--out", L"o.json", L"--cache", L"c.json",
-         L"--retry-failed", L"-x", L"--dumps", L"d", L"--server", L"s.exe", L"--", L"--help", L"b"},
-        options, problem))
+    ASSERT_TRUE(Parse({L"--jobs",
+                       L"3",
+                       L"a",
+                       L"--timeout",
+                       L"2.5",
+                       L"--out",
+                       L"o.json",
+                       L"--cache",
+                       L"c.json",
+                       L"--retry-failed",
+                       L"-x",
+                       L"--dumps",
+                       L"d",
+                       L"--server",
+                       L"s.exe",
+                       L"--format",
+                       L"clap,vst2,clap",
+                       L"--",
+                       L"--help",
+                       L"b"},
+                      options, problem))
         << problem;
     EXPECT_EQ(options.paths, (std::vector<std::wstring>{L"a", L"-x", L"--help", L"b"}));
     EXPECT_EQ(options.jobs, 3u);
@@ -30,7 +47,18 @@ TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
     EXPECT_EQ(options.dumps, L"d");
     EXPECT_EQ(options.server, L"s.exe");
     EXPECT_TRUE(options.retryFailed);
+    EXPECT_EQ(options.formats, (std::vector<protocol::PluginFormat>{
+                                   protocol::PluginFormat::kClap, protocol::PluginFormat::kVst2}));
     EXPECT_FALSE(options.help);
+    EXPECT_FALSE(options.listFolders);
+
+    // No path: the standard folders, of every format.
+    Options standard;
+    ASSERT_TRUE(Parse({L"--list-folders"}, standard, problem)) << problem;
+    EXPECT_TRUE(standard.listFolders);
+    EXPECT_TRUE(standard.paths.empty());
+    EXPECT_EQ(standard.formats, (std::vector<protocol::PluginFormat>{
+                                    protocol::PluginFormat::kVst2, protocol::PluginFormat::kClap}));
 
     Options help;
     EXPECT_TRUE(Parse({L"--help"}, help, problem));
@@ -42,7 +70,11 @@ TEST(Options, BadCommandLinesSayWhatIsWrong) {
         std::vector<std::wstring> arguments;
         std::string problem;
     } kCases[] = {
-        {{}, "no plugin file or folder given"},
+        {{L"--format", L"vst3", L"x"},
+         "--format takes formats separated by commas (vst2, clap), not vst3"},
+        {{L"--format", L"clap,", L"x"},
+         "--format takes formats separated by commas (vst2, clap), not clap,"},
+        {{L"--list-folders", L"x"}, "--list-folders takes no PATH"},
         {{L"--jobs", L"0", L"x"}, "--jobs takes a whole number from 1 to 256, not 0"},
         {{L"--jobs", L"257", L"x"}, "--jobs takes a whole number from 1 to 256, not 257"},
         {{L"--jobs", L"-1", L"x"}, "--jobs takes a whole number from 1 to 256, not -1"},

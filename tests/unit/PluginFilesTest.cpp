@@ -10,33 +10,46 @@
 
 namespace {
 
-TEST(PluginFiles, FoldersGiveTheirDllFilesInAStableOrderAndMissingPathsAreNamed) {
+using protocol::PluginFormat;
+
+const FormatList kBothFormats = {PluginFormat::kVst2, PluginFormat::kClap};
+
+TEST(PluginFiles, FoldersGiveTheirPluginFilesInAStableOrderAndMissingPathsAreNamed) {
     TempFolder folder;
     const std::wstring& root = folder.Path();
     for (const wchar_t* subfolder : {L"sub", L"m.dll"}) {
         ASSERT_TRUE(CreateDirectoryW((root + L"\\" + subfolder).c_str(), nullptr));
     }
     for (const wchar_t* name : {L"c.Dll", L"sub\\d.dll", L"b.dll", L"notes.txt", L"x.dll.txt",
-                                L"A.DLL", L"m.dll\\n.dll", L"sub\\e.txt"}) {
+                                L"A.DLL", L"m.dll\\n.dll", L"sub\\e.txt", L"k.Clap", L".clap"}) {
         folder.WriteFile(name, "abc");
     }
     const std::wstring missing = root + L"\\no-such-folder";
 
     // A file named itself is taken whatever its name; one found twice counts once.
-    Collection found =
-        CollectPluginFiles({root, root + L"\\B.DLL", missing, root + L"\\notes.txt"});
+    Collection found = CollectPluginFiles({{root, kBothFormats},
+                                           {root + L"\\B.DLL", kBothFormats},
+                                           {missing, kBothFormats},
+                                           {root + L"\\notes.txt", kBothFormats}});
 
     std::vector<std::wstring> shown;
     for (const PluginFile& file : found.files) shown.push_back(file.shownName);
-    EXPECT_EQ(shown, (std::vector<std::wstring>{L"A.DLL", L"b.dll", L"c.Dll", L"m.dll\\n.dll",
-                                                L"sub\\d.dll", L"notes.txt"}));
-    ASSERT_EQ(found.files.size(), 6u);
-    EXPECT_EQ(found.files[3].path, root + L"\\m.dll\\n.dll");
-    EXPECT_EQ(found.files[3].stamp.size, 3u);
-    EXPECT_NE(found.files[3].stamp.lastWrite, 0u);
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"A.DLL", L"b.dll", L"c.Dll", L"k.Clap",
+                                                L"m.dll\\n.dll", L"sub\\d.dll", L"notes.txt"}));
+    ASSERT_EQ(found.files.size(), 7u);
+    EXPECT_EQ(found.files[3].format, PluginFormat::kClap);
+    EXPECT_EQ(found.files[4].path, root + L"\\m.dll\\n.dll");
+    EXPECT_EQ(found.files[4].format, PluginFormat::kVst2);
+    EXPECT_EQ(found.files[4].stamp.size, 3u);
+    EXPECT_NE(found.files[4].stamp.lastWrite, 0u);
+    EXPECT_EQ(found.files[6].format, PluginFormat::kVst2);
     EXPECT_EQ(found.missing,
               std::vector<std::string>{Utf8FromWide(missing) + ": no such file or folder"});
     EXPECT_TRUE(found.unreadable.empty());
+
+    Collection clapOnly = CollectPluginFiles({{root, {PluginFormat::kClap}}});
+    ASSERT_EQ(clapOnly.files.size(), 1u);
+    EXPECT_EQ(clapOnly.files[0].shownName, L"k.Clap");
 }
 
 }  // namespace

@@ -54,20 +54,20 @@ TEST(ScanCache, SavedEntriesLoadBackInTheirOrder) {
 TEST(ScanCache, DamagedFilesAreCorruptWithTheReason) {
     TempFolder folder;
     EXPECT_EQ(LoadCache(folder.Path() + L"\\absent.json").state, CacheState::kAbsent);
-    const std::string kHeader = "{\"format\": \"scan-plugins cache\", \"version\": 1, ";
+    const std::string kHeader = "{\"format\": \"scan-plugins cache\", \"version\": 2, ";
     auto entry = [](const std::string& size) {
         return "{\"path\": \"C:\\\\a.dll\", \"size\": " + size +
                ", \"lastWrite\": 2, \"records\": [{\"path\": \"C:\\\\a.dll\", "
-               "\"status\": \"crashed\", \"error\": \"\", \"seconds\": 0}]}";
+               "\"format\": \"vst2\", \"status\": \"crashed\", \"error\": \"\", \"seconds\": 0}]}";
     };
     const struct {
         std::string bytes;
         std::string problem;
     } kCases[] = {
         {kHeader + "\"plugins\": [", "it is not valid JSON"},
-        {"[]", "it is not a scan-plugins cache of version 1"},
-        {"{\"format\": \"scan-plugins cache\", \"version\": 2, \"plugins\": []}",
-         "it is not a scan-plugins cache of version 1"},
+        {"[]", "it is not a scan-plugins cache of version 2"},
+        {"{\"format\": \"scan-plugins cache\", \"version\": 1, \"plugins\": []}",
+         "it is not a scan-plugins cache of version 2"},
         {kHeader + "\"plugins\": [" + entry("1") + ", {\"path\": 7}]}", "its entry 2 is malformed"},
         {kHeader + "\"plugins\": [" + entry("-1") + "]}", "its entry 1 is malformed"},
     };

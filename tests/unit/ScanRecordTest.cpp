@@ -19,9 +19,13 @@ auto Fields(const ServerEnd& e) {
     return std::tie(e.exitCode, e.dumpPath, e.faultModule);
 }
 
+auto Fields(const ClapReport& r) {
+    return std::tie(r.error, r.platform, r.fileVersion, r.clapVersion, r.plugins);
+}
+
 auto Fields(const ScanRecord& r) {
-    return std::tie(r.path, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error, r.warnings,
-                    r.seconds);
+    return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error,
+                    r.warnings, r.seconds);
 }
 
 ScanRecord Answered() {
@@ -51,18 +55,43 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     unconfirmed.unconfirmed =
         UnconfirmedFailure{ScanStatus::kServerFailed, "ended", {0xC0000409u, L"", L""}};
 
-    for (const ScanRecord& record : {Answered(), crashed, unconfirmed}) {
+
+    // A CLAP record stands for one plugin of its file; a failed file has none.
+    ScanRecord clapPlugin;
+    clapPlugin.path = L"C:\\Plugins\\Set.clap";
+    clapPlugin.format = protocol::PluginFormat::kClap;
+    clapPlugin.status = ScanStatus::kOk;
+    clapPlugin.hasReport = true;
+    clapPlugin.clapReport = {"", "x64", "1.0.0.0", "1.2.0", {}};
+    clapPlugin.clapReport.plugins = {{"org.example.a",
+                                      "A \xF0\x9D\x84\x9E",
+                                      "V",
+                                      "1",
+                                      "D",
+                                      "u",
+                                      "",
+                                      "",
+                                      {"instrument", "stereo"}}};
+    ScanRecord clapFailed = clapPlugin;
+    clapFailed.status = ScanStatus::kError;
+    clapFailed.error = clapFailed.clapReport.error = "init returned false";
+    clapFailed.clapReport.plugins.clear();
+
+    for (const ScanRecord& record : {Answered(), crashed, unconfirmed, clapPlugin, clapFailed}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.end), Fields(record.end));
         EXPECT_EQ(Fields(read.report), Fields(record.report));
+        EXPECT_EQ(Fields(read.clapReport), Fields(record.clapReport));
         ASSERT_EQ(read.unconfirmed.has_value(), record.unconfirmed.has_value());
         if (!record.unconfirmed) continue;
         EXPECT_EQ(read.unconfirmed->status, record.unconfirmed->status);
         EXPECT_EQ(read.unconfirmed->error, record.unconfirmed->error);
         EXPECT_EQ(Fields(read.unconfirmed->end), Fields(record.unconfirmed->end));
     }
+    EXPECT_EQ(RecordToJson(clapPlugin)["format"], "clap");
+    EXPECT_EQ(RecordToJson(crashed)["format"], "vst2");
 }
 
 TEST(ScanRecord, MalformedObjectsAreRefused) {
@@ -86,6 +115,8 @@ TEST(ScanRecord, MalformedObjectsAreRefused) {
         {"warnings", {1}},
         {"unconfirmed", 1},
         {"unconfirmed", {{"status", "fine"}}},
+        {"format", "vst9"},
+        {"format", nullptr},
     };
     ScanRecord read;
     EXPECT_FALSE(RecordFromJson(ordered_json::array(), read));

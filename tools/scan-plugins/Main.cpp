@@ -18,6 +18,7 @@
 #include "tools/scan-plugins/Progress.h"
 #include "tools/scan-plugins/ScanCache.h"
 #include "tools/scan-plugins/Scanner.h"
+#include "tools/scan-plugins/StandardFolders.h"
 
 namespace {
 
@@ -184,9 +185,33 @@ std::string ScanWithProgress(const ScanSettings& settings, std::vector<FileWork>
     }
 }
 
+// The paths given, with the formats asked for, or else the standard folders.
+std::vector<SearchRoot> SearchRoots(const Options& options) {
+    std::vector<SearchRoot> roots;
+    for (const std::wstring& path : options.paths) roots.push_back({path, options.formats});
+    if (!options.paths.empty()) return roots;
+    for (const StandardFolder& folder : FindStandardFolders(options.formats)) {
+        roots.push_back({folder.path, {folder.format}});
+    }
+    return roots;
+}
+
+int ListFolders(const Options& options) {
+    std::vector<StandardFolder> folders = FindStandardFolders(options.formats);
+    if (folders.empty()) Complain("none of the standard folders exists");
+    std::string lines = StandardFolderLines(folders);
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (std::fwrite(lines.data(), 1, lines.size(), stdout) == lines.size() &&
+        std::fflush(stdout) == 0) {
+        return 0;
+    }
+    Complain("cannot write the folders to standard output");
+    return 1;
+}
+
 int Run(const Options& options) {
     auto start = std::chrono::steady_clock::now();
-    Collection collection = CollectPluginFiles(options.paths);
+    Collection collection = CollectPluginFiles(SearchRoots(options));
     for (const std::string& missing : collection.missing) Complain(missing);
     if (!collection.missing.empty()) return 1;
     for (const std::string& unreadable : collection.unreadable) {
@@ -271,5 +296,6 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (options.listFolders) return ListFolders(options);
     return Run(options);
 }

@@ -1,15 +1,20 @@
 #include "tools/scan-plugins/Options.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "host/Text.h"
 
 const char kUsage[] =
-    "usage: scan-plugins [options] PATH...\n"
-    "Scans VST 2 plugin files, and the .dll files in folders and their subfolders,\n"
-    "each in a scan server of its own, and writes one JSON record per plugin and\n"
-    "per sub-plugin of a shell.\n"
+    "usage: scan-plugins [options] [PATH...]\n"
+    "Scans VST 2 and CLAP plugin files, and the .dll and .clap files in folders and\n"
+    "their subfolders, each in a scan server of its own, and writes one JSON record\n"
+    "per plugin, per sub-plugin of a shell and per plugin in a CLAP file. Without a\n"
+    "PATH it scans the standard plugin folders that exist (see --list-folders).\n"
     "\n"
+    "  --format LIST      only these formats, separated by commas: vst2, clap\n"
+    "                     (default: all)\n"
+    "  --list-folders     print the standard folders and where each comes from\n"
     "  --out FILE         write the records to FILE instead of standard output\n"
     "  --cache FILE       take unchanged plugins (same path, size and last-write\n"
     "                     time) from FILE and keep the new results there\n"
@@ -38,6 +43,30 @@ bool ParseTimeout(const std::wstring& text, DWORD& milliseconds) {
     return true;
 }
 
+bool ParseFormats(const std::wstring& text, std::vector<protocol::PluginFormat>& formats) {
+    formats.clear();
+    std::string list = Utf8FromWide(text) + ",";
+    for (size_t start = 0, comma; (comma = list.find(',', start)) != std::string::npos;
+         start = comma + 1) {
+        protocol::PluginFormat format;
+        if (!protocol::FormatFromName(list.substr(start, comma - start).c_str(), format)) {
+            return false;
+        }
+        if (std::find(formats.begin(), formats.end(), format) == formats.end()) {
+            formats.push_back(format);
+        }
+    }
+    return true;
+}
+
+std::string FormatNames() {
+    std::string names;
+    for (const protocol::FormatNames& each : protocol::kFormats) {
+        names += (names.empty() ? "" : ", ") + std::string(each.name);
+    }
+    return names;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& problem) {
@@ -54,8 +83,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
             options.help = true;
         } else if (argument == L"--retry-failed") {
             options.retryFailed = true;
+        } else if (argument == L"--list-folders") {
+            options.listFolders = true;
         } else if (argument == L"--out" || argument == L"--cache" || argument == L"--jobs" ||
-                   argument == L"--timeout" || argument == L"--dumps" || argument == L"--server") {
+                   argument == L"--timeout" || argument == L"--dumps" || argument == L"--server" ||
+                   argument == L"--format") {
             if (at + 1 >= argc || argv[at + 1][0] == L'\0') {
                 problem = Utf8FromWide(argument) + " needs a value";
                 return false;
@@ -69,6 +101,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
                 options.dumps = value;
             } else if (argument == L"--server") {
                 options.server = value;
+            } else if (argument == L"--format" && !ParseFormats(value, options.formats)) {
+                problem = "--format takes formats separated by commas (" + FormatNames() +
+                          "), not " + Utf8FromWide(value);
+                return false;
             } else if (argument == L"--jobs" && !ParseJobs(value, options.jobs)) {
                 problem = "--jobs takes a whole number from 1 to 256, not " + Utf8FromWide(value);
                 return false;
@@ -83,9 +119,14 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
             return false;
         }
     }
-    if (options.paths.empty() && !options.help) {
-        problem = "no plugin file or folder given";
+    if (options.listFolders && !options.paths.empty()) {
+        problem = "--list-folders takes no PATH";
         return false;
+    }
+    if (options.formats.empty()) {
+        for (const protocol::FormatNames& each : protocol::kFormats) {
+            options.formats.push_back(each.format);
+        }
     }
     return true;
 }

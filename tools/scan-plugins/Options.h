@@ -6,8 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "protocol/PluginFormat.h"
+
 struct Options {
-    std::vector<std::wstring> paths;
+    std::vector<std::wstring> paths;  // empty: the standard folders
+    // The formats folder searches take; every format unless --format names some.
+    std::vector<protocol::PluginFormat> formats;
+    bool listFolders = false;
     std::wstring out;    // empty: standard output
     std::wstring cache;  // empty: no cache
     bool retryFailed = false;

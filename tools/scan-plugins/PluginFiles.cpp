@@ -14,6 +14,7 @@ struct FolderEntry {
     std::wstring name;
     bool isFolder;
     FileStamp stamp;
+    protocol::PluginFormat format;
 };
 
 FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
@@ -24,9 +25,16 @@ FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
     return stamp;
 }
 
-bool HasDllExtension(const std::wstring& name) {
-    return name.size() > 4 &&
-           CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".dll", 4, TRUE) == CSTR_EQUAL;
+// The format whose files the name is one of, among those asked for.
+bool FindFileFormat(const std::wstring& name, const FormatList& formats,
+                    protocol::PluginFormat& format) {
+    for (protocol::PluginFormat each : formats) {
+        if (protocol::HasFormatSuffix(name.c_str(), name.size(), each)) {
+            format = each;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ComesBefore(const FolderEntry& a, const FolderEntry& b) {
@@ -37,7 +45,8 @@ bool ComesBefore(const FolderEntry& a, const FolderEntry& b) {
 
 // Reparse-point folders (junctions, links) are not entered: they can loop.
 // On failure `error` holds the system's error code.
-bool ReadFolder(const std::wstring& folder, std::vector<FolderEntry>& entries, DWORD& error) {
+bool ReadFolder(const std::wstring& folder, const FormatList& formats,
+                std::vector<FolderEntry>& entries, DWORD& error) {
     WIN32_FIND_DATAW found;
     UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
     if (!search.IsValid()) {
@@ -49,10 +58,11 @@ bool ReadFolder(const std::wstring& folder, std::vector<FolderEntry>& entries, D
         if (name == L"." || name == L"..") continue;
         bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
-        if (!isFolder && !HasDllExtension(name)) continue;
-        entries.push_back(
-            {name, isFolder,
-             StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime)});
+        protocol::PluginFormat format = protocol::PluginFormat::kVst2;
+        if (!isFolder && !FindFileFormat(name, formats, format)) continue;
+        entries.push_back({name, isFolder,
+                           StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime),
+                           format});
     } while (FindNextFileW(search.Get(), &found));
     error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) return false;
@@ -64,15 +74,17 @@ class Collector {
 public:
     explicit Collector(Collection& collection) : collection_(collection) {}
 
-    void AddFile(const std::wstring& path, const std::wstring& shownName, const FileStamp& stamp) {
+    void AddFile(const std::wstring& path, const std::wstring& shownName, const FileStamp& stamp,
+                 protocol::PluginFormat format) {
         if (!seen_.insert(PathKey(path)).second) return;
-        collection_.files.push_back({path, shownName, stamp});
+        collection_.files.push_back({path, shownName, stamp, format});
     }
 
-    void AddFolder(const std::wstring& folder, const std::wstring& shownPrefix) {
+    void AddFolder(const std::wstring& folder, const std::wstring& shownPrefix,
+                   const FormatList& formats) {
         std::vector<FolderEntry> entries;
         DWORD error = 0;
-        if (!ReadFolder(folder, entries, error)) {
+        if (!ReadFolder(folder, formats, entries, error)) {
             collection_.unreadable.push_back(Utf8FromWide(folder) + ": " + SystemErrorText(error));
             return;
         }
@@ -80,9 +92,9 @@ public:
             std::wstring path = folder + L"\\" + entry.name;
             std::wstring shown = shownPrefix + entry.name;
             if (entry.isFolder) {
-                AddFolder(path, shown + L"\\");
+                AddFolder(path, shown + L"\\", formats);
             } else {
-                AddFile(path, shown, entry.stamp);
+                AddFile(path, shown, entry.stamp, entry.format);
             }
         }
     }
@@ -119,10 +131,11 @@ std::wstring PathKey(const std::wstring& path) {
     return key;
 }
 
-Collection CollectPluginFiles(const std::vector<std::wstring>& paths) {
+Collection CollectPluginFiles(const std::vector<SearchRoot>& roots) {
     Collection collection;
     Collector collector(collection);
-    for (const std::wstring& given : paths) {
+    for (const SearchRoot& root : roots) {
+        const std::wstring& given = root.path;
         std::wstring path = WithoutTrailingSeparators(AbsolutePath(given));
         WIN32_FILE_ATTRIBUTE_DATA attributes;
         if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes)) {
@@ -135,12 +148,15 @@ Collection CollectPluginFiles(const std::vector<std::wstring>& paths) {
             continue;
         }
         if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            collector.AddFolder(path.back() == L'\\' ? path.substr(0, path.size() - 1) : path, L"");
+            collector.AddFolder(path.back() == L'\\' ? path.substr(0, path.size() - 1) : path, L"",
+                                root.formats);
         } else {
+            // A file named is taken whatever its name, as the server would scan it.
             std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
             collector.AddFile(path, name,
                               StampOf(attributes.nFileSizeHigh, attributes.nFileSizeLow,
-                                      attributes.ftLastWriteTime));
+                                      attributes.ftLastWriteTime),
+                              protocol::FormatOfLibraryPath(path.c_str(), path.size()));
         }
     }
     return collection;

@@ -1,10 +1,15 @@
-// The plugin files named on the command line: files as they are, folders
-// searched recursively for files ending in .dll, in a stable order.
+// The plugin files to scan: files named as they are, folders searched
+// recursively for the files of the formats asked for (.dll, .clap), in a
+// stable order.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "protocol/PluginFormat.h"
+
+using FormatList = std::vector<protocol::PluginFormat>;
 
 // What tells a changed file from an unchanged one.
 struct FileStamp {
@@ -18,6 +23,13 @@ struct PluginFile {
     std::wstring path;       // absolute
     std::wstring shownName;  // relative to the folder it was found in
     FileStamp stamp;
+    protocol::PluginFormat format = protocol::PluginFormat::kVst2;  // as the server scans it
+};
+
+// A file or folder to look at; a folder gives the files of these formats.
+struct SearchRoot {
+    std::wstring path;
+    FormatList formats;
 };
 
 struct Collection {
@@ -28,7 +40,7 @@ struct Collection {
     std::vector<std::string> unreadable;
 };
 
-Collection CollectPluginFiles(const std::vector<std::wstring>& paths);
+Collection CollectPluginFiles(const std::vector<SearchRoot>& roots);
 
 std::wstring AbsolutePath(const std::wstring& path);
 // Windows paths compare without regard to letter case.

@@ -10,7 +10,8 @@ using nlohmann::ordered_json;
 namespace {
 
 constexpr char kFormat[] = "scan-plugins cache";
-constexpr int kVersion = 1;
+// Version 2: every record names its format.
+constexpr int kVersion = 2;
 
 bool ReadUnsigned(const ordered_json& object, const char* key, uint64_t& number) {
     auto member = object.find(key);

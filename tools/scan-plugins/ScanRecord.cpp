@@ -91,6 +91,24 @@ bool ReadWarnings(const ordered_json& object, std::vector<std::string>& warnings
     return true;
 }
 
+// A CLAP record stands for one plugin: the plugin's members, then the file's.
+void WriteClapRecordMembers(const ClapReport& report, ordered_json& object) {
+    if (!report.plugins.empty()) WriteClapPluginMembers(report.plugins.front(), object);
+    WriteClapFileMembers(report, object);
+}
+
+bool ReadClapRecordMembers(const ordered_json& object, ClapReport& report) {
+    ClapReport read;
+    if (!ReadClapFileMembers(object, read)) return false;
+    if (object.contains("id")) {
+        ClapPlugin plugin;
+        if (!ReadClapPluginMembers(object, plugin)) return false;
+        read.plugins.push_back(std::move(plugin));
+    }
+    report = std::move(read);
+    return true;
+}
+
 }  // namespace
 
 const char* StatusName(ScanStatus status) {
@@ -115,9 +133,12 @@ bool IsFailure(ScanStatus status) {
 ordered_json RecordToJson(const ScanRecord& record) {
     ordered_json object = ordered_json::object();
     object["path"] = Utf8FromWide(record.path);
+    object["format"] = protocol::FormatName(record.format);
     if (record.isSubPlugin) object["shellId"] = FormatHexId(record.shellId);
     object["status"] = StatusName(record.status);
-    if (record.hasReport) {
+    if (record.hasReport && record.format == protocol::PluginFormat::kClap) {
+        WriteClapRecordMembers(record.clapReport, object);
+    } else if (record.hasReport) {
         WriteReportMembers(record.report, object);
     } else {
         object["error"] = record.error;
@@ -136,14 +157,23 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     if (!ReadOptionalText(object, "path", text) || text.empty()) return false;
     read.path = WideFromUtf8(text);
     text.clear();
+    if (!ReadOptionalText(object, "format", text) ||
+        !protocol::FormatFromName(text.c_str(), read.format)) {
+        return false;
+    }
+    text.clear();
     if (!ReadOptionalText(object, "shellId", text)) return false;
     if (!text.empty()) {
         if (!ParseHexId(text, read.shellId)) return false;
         read.isSubPlugin = true;
     }
     if (!ReadStatus(object, read.status)) return false;
-    read.hasReport = object.contains("id");
-    if (read.hasReport) {
+    // Only a record with a report has its platform.
+    read.hasReport = object.contains("platform");
+    if (read.hasReport && read.format == protocol::PluginFormat::kClap) {
+        if (!ReadClapRecordMembers(object, read.clapReport)) return false;
+        read.error = read.clapReport.error;
+    } else if (read.hasReport) {
         if (!ReadReportMembers(object, read.report)) return false;
         read.error = read.report.error;
     } else if (!ReadOptionalText(object, "error", read.error)) {

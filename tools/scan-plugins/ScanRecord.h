@@ -1,5 +1,6 @@
-// One record of the output: a plugin file, or one sub-plugin of a shell, with
-// how its scan ended and, when the server answered, its report.
+// One record of the output: a plugin file, one sub-plugin of a shell, or one
+// plugin in a CLAP file, with how its scan ended and, when the server
+// answered, its report.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "host/ClapReport.h"
 #include "host/PluginReport.h"
+#include "protocol/PluginFormat.h"
 
 enum class ScanStatus { kOk, kError, kUnsupported, kCrashed, kTimedOut, kServerFailed };
 
@@ -35,11 +38,15 @@ struct UnconfirmedFailure {
 
 struct ScanRecord {
     std::wstring path;
+    protocol::PluginFormat format = protocol::PluginFormat::kVst2;
     bool isSubPlugin = false;
     uint32_t shellId = 0;
     ScanStatus status = ScanStatus::kServerFailed;
     bool hasReport = false;
-    PluginReport report;
+    PluginReport report;  // of a VST 2 record
+    // Of a CLAP record: the file's report with only this record's plugin, or
+    // none when the file gave none.
+    ClapReport clapReport;
     // The report's error, or why there is no report.
     std::string error;
     ServerEnd end;

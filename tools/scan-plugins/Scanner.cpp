@@ -149,9 +149,13 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     work.records.clear();
     ScanRecord plugin;
     plugin.path = work.file.path;
+    plugin.format = work.file.format;
     if (RecordUnsupported(work.file.path, plugin)) {
         work.records.push_back(plugin);
         return true;
+    }
+    if (work.file.format == protocol::PluginFormat::kClap) {
+        return ScanClapFile(client, work, failure);
     }
     if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
     work.records.push_back(plugin);
@@ -165,6 +169,30 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
             return false;
         }
         work.records.push_back(sub);
+    }
+    return true;
+}
+
+bool ScanRun::ScanClapFile(ScanClient& client, FileWork& work, std::string& failure) {
+    ScanRecord file;
+    file.path = work.file.path;
+    file.format = protocol::PluginFormat::kClap;
+    if (!ScanRequest(client, work.file.path, file, failure)) return false;
+    std::vector<ClapPlugin> plugins = std::move(file.clapReport.plugins);
+    file.clapReport.plugins.clear();
+    if (file.status == ScanStatus::kOk && plugins.empty()) {
+        file.status = ScanStatus::kError;
+        file.error = file.clapReport.error = "The file holds no CLAP plugin";
+    }
+    if (plugins.empty()) {
+        work.records.push_back(std::move(file));
+        return true;
+    }
+    // Every plugin's record carries the time of the file's one scan.
+    for (ClapPlugin& plugin : plugins) {
+        ScanRecord record = file;
+        record.clapReport.plugins.push_back(std::move(plugin));
+        work.records.push_back(std::move(record));
     }
     return true;
 }
@@ -203,10 +231,13 @@ bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanReco
     record.warnings = answer.lines.warnings;
     switch (answer.end) {
         case ScanEnd::kAnswered:
-            if (answer.reportRead) {
+            if (answer.reportRead && answer.format == record.format) {
                 record.hasReport = true;
                 record.report = answer.report;
-                record.error = answer.report.error;
+                record.clapReport = answer.clapReport;
+                record.error = record.format == protocol::PluginFormat::kClap
+                                   ? answer.clapReport.error
+                                   : answer.report.error;
                 record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
             } else {
                 record.status = ScanStatus::kError;

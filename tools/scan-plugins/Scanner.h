@@ -2,7 +2,8 @@
 // server and takes the next file; a crash or a timeout costs the worker its
 // server, and it starts a new one to scan that plugin again alone before the
 // failure is recorded. Shells are scanned with their sub-plugins on the same
-// server. Files no server can load are recorded without a request.
+// server; a CLAP file gives all its plugins in one answer. Files no server can
+// load are recorded without a request.
 #pragma once
 
 #include <windows.h>
@@ -27,7 +28,9 @@ struct ScanSettings {
 struct FileWork {
     PluginFile file;
     bool fromCache = false;
-    std::vector<ScanRecord> records;  // the file's own record, then its sub-plugins
+    // The file's own record, then its sub-plugins; for a CLAP file one record
+    // per plugin, or the file's own when it gave none.
+    std::vector<ScanRecord> records;
 };
 
 struct ScanProgress {
@@ -57,6 +60,7 @@ private:
     void ReportWorkerFailure(unsigned worker, const std::string& failure);
     void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
+    [[nodiscard]] bool ScanClapFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
     [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,

@@ -57,11 +57,12 @@ TempFolder::~TempFolder() {
     RemoveTree(path_);
 }
 
-void TempFolder::CopyPlugin(const std::wstring& name, const std::wstring& subfolder) {
+void TempFolder::CopyPlugin(const std::wstring& name, const std::wstring& subfolder,
+                            const std::wstring& suffix) {
     std::wstring folder = subfolder.empty() ? path_ : path_ + L"\\" + subfolder;
     CreateDirectoryW(folder.c_str(), nullptr);
-    CopyFileW((ProgramDirectory() + L"plugins\\" + name + L".dll").c_str(),
-              (folder + L"\\" + name + L".dll").c_str(), FALSE);
+    CopyFileW((ProgramDirectory() + L"plugins\\" + name + suffix).c_str(),
+              (folder + L"\\" + name + suffix).c_str(), FALSE);
 }
 
 void TempFolder::WriteFile(const std::wstring& relativePath, const std::string& bytes) {

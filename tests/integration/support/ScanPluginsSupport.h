@@ -17,8 +17,9 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::wstring& Path() const { return path_; }
-    // Copies bin/plugins/<name>.dll to <folder>\<subfolder>\<name>.dll.
-    void CopyPlugin(const std::wstring& name, const std::wstring& subfolder = L"");
+    // Copies bin/plugins/<name><suffix> to <folder>\<subfolder>\<name><suffix>.
+    void CopyPlugin(const std::wstring& name, const std::wstring& subfolder = L"",
+                    const std::wstring& suffix = L".dll");
     void WriteFile(const std::wstring& relativePath, const std::string& bytes);
 
 private:

@@ -9,6 +9,10 @@ std::wstring PluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".dll";
 }
 
+std::wstring ClapPluginPath(const std::wstring& name) {
+    return ProgramDirectory() + L"plugins\\" + name + L".clap";
+}
+
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch) {
     constexpr DWORD kGenerousWait = 120000;
     if (launch.serverPath.empty()) launch.serverPath = ServerPath();

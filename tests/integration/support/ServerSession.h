@@ -12,6 +12,8 @@
 
 std::wstring ServerPath();
 std::wstring PluginPath(const std::wstring& name);
+// bin/plugins/<name>.clap
+std::wstring ClapPluginPath(const std::wstring& name);
 
 struct Session {
     std::string transcript;

@@ -1,0 +1,140 @@
+#include "scan/ClapProbe.h"
+
+#include <new>
+
+#include "channel/OutputChannel.h"
+#include "crash/CrashFilter.h"
+#include "foundation/Utf8Text.h"
+#include "scan/Clap.h"
+#include "scan/ClapResult.h"
+
+namespace {
+
+// Read up to its terminator or kMaxClapTextBytes, whichever comes first, so a
+// text without one is cut rather than followed into memory it does not own.
+WideString ReadClapText(const char* text) {
+    if (!text) return WideString();
+    int32_t length = 0;
+    while (length < kMaxClapTextBytes && text[length] != 0) ++length;
+    return FromUtf8(text, length);
+}
+
+bool Fail(ClapScanResult& result, const WideString& error) {
+    result.error = error;
+    return false;
+}
+
+bool Fail(ClapScanResult& result, const wchar_t* error) {
+    if (!result.error.Assign(error)) result.error.Release();
+    return false;
+}
+
+// False when memory ran out; the features read so far stay.
+[[nodiscard]] bool ReadFeatures(const char* const* features, uint32_t index,
+                                ClapFeatureList& list) {
+    if (!features) return true;
+    for (int32_t at = 0; features[at] != nullptr; ++at) {
+        if (at == kMaxClapFeatures) {
+            WriteWarning(L"Features of plugin descriptor %u cut after %i\n", index,
+                         kMaxClapFeatures);
+            return true;
+        }
+        WideString* feature = new (std::nothrow) WideString(ReadClapText(features[at]));
+        if (!feature || !list.Add(feature)) return false;
+    }
+    return true;
+}
+
+// False when memory ran out; the plugin is then listed with what was read.
+[[nodiscard]] bool AddPlugin(const clap_plugin_descriptor_t* found, uint32_t index,
+                             ClapScanResult& result) {
+    clap_plugin_descriptor_t descriptor = *found;
+    CClapPlugin* plugin = new (std::nothrow) CClapPlugin;
+    if (!plugin || !result.plugins.Add(plugin)) return false;
+    plugin->id = ReadClapText(descriptor.id);
+    plugin->name = ReadClapText(descriptor.name);
+    plugin->vendor = ReadClapText(descriptor.vendor);
+    plugin->version = ReadClapText(descriptor.version);
+    plugin->description = ReadClapText(descriptor.description);
+    plugin->url = ReadClapText(descriptor.url);
+    plugin->manualUrl = ReadClapText(descriptor.manual_url);
+    plugin->supportUrl = ReadClapText(descriptor.support_url);
+    return ReadFeatures(descriptor.features, index, plugin->features);
+}
+
+uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryPointer) {
+    WriteInfo(L"Counting plugins...\n");
+    InstallCrashFilter();
+    uint32_t count =
+        factory.get_plugin_count(static_cast<const clap_plugin_factory_t*>(factoryPointer));
+    InstallCrashFilter();
+    WriteInfo(L"Plugin count: %u\n", count);
+    if (count <= kMaxClapPlugins) return count;
+    WriteWarning(L"Plugin list cut after %u plugins\n", kMaxClapPlugins);
+    return kMaxClapPlugins;
+}
+
+// Some plugins end the process when asked for a descriptor at or past their
+// count, so no index beyond it is ever asked.
+[[nodiscard]] bool ListPlugins(const clap_plugin_entry_t& entry, ClapScanResult& result) {
+    WriteInfo(L"Getting plugin factory...\n");
+    InstallCrashFilter();
+    const void* found = entry.get_factory(CLAP_PLUGIN_FACTORY_ID);
+    InstallCrashFilter();
+    if (!found) return Fail(result, L"No plugin factory: get_factory returned NULL");
+    auto* factoryPointer = static_cast<const clap_plugin_factory_t*>(found);
+    clap_plugin_factory_t factory = *factoryPointer;
+    if (!factory.get_plugin_count || !factory.get_plugin_descriptor) {
+        return Fail(result, L"Plugin factory lacks get_plugin_count or get_plugin_descriptor");
+    }
+    uint32_t count = CountPlugins(factory, factoryPointer);
+    for (uint32_t index = 0; index < count; ++index) {
+        WriteInfo(L"Reading plugin descriptor %u...\n", index);
+        InstallCrashFilter();
+        const clap_plugin_descriptor_t* descriptor =
+            factory.get_plugin_descriptor(factoryPointer, index);
+        InstallCrashFilter();
+        if (!descriptor) {
+            WriteWarning(L"Plugin descriptor %u is NULL, left out\n", index);
+        } else if (!AddPlugin(descriptor, index, result)) {
+            WriteWarning(L"Plugin list cut after %i plugins, out of memory\n",
+                         result.plugins.Count());
+            break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, ClapScanResult& result) {
+    WriteInfo(L"Looking for clap_entry in module %p\n", module);
+    const void* exported = reinterpret_cast<const void*>(GetProcAddress(module, kClapEntrySymbol));
+    if (!exported) return Fail(result, L"Entry point clap_entry not found, not a CLAP plugin");
+    clap_plugin_entry_t entry = *static_cast<const clap_plugin_entry_t*>(exported);
+    const clap_version_t& version = entry.clap_version;
+    result.clapVersion = Format(L"%u.%u.%u", version.major, version.minor, version.revision);
+    WriteInfo(L"Found clap_entry, CLAP version %s\n", result.clapVersion.Chars());
+    if (version.major < kClapFirstSupportedMajor) {
+        return Fail(result, Format(L"Unsupported CLAP version %s", result.clapVersion.Chars()));
+    }
+    if (!entry.init || !entry.deinit || !entry.get_factory) {
+        return Fail(result, L"clap_entry lacks init, deinit or get_factory");
+    }
+    NarrowString path = ToUtf8(libraryPath.Chars());
+    if (path.IsNull()) return Fail(result, L"Not enough memory for the plugin path");
+
+    WriteInfo(L"Calling init...\n");
+    InstallCrashFilter();
+    bool initialised = entry.init(path.Chars());
+    InstallCrashFilter();
+    // A library whose init failed must not be called again, deinit included.
+    if (!initialised) return Fail(result, L"init returned false");
+
+    bool listed = ListPlugins(entry, result);
+    WriteInfo(L"Calling deinit...\n");
+    InstallCrashFilter();
+    entry.deinit();
+    InstallCrashFilter();
+    return listed;
+}

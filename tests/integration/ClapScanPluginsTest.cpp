@@ -1,0 +1,142 @@
+// scan-plugins over CLAP files as a user runs it: one record per plugin with
+// its format, crashes and hangs recorded per file, the cache across runs, and
+// the standard folders of a run given no path.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "host/Text.h"
+#include "support/ScanPluginsSupport.h"
+
+namespace {
+
+using nlohmann::json;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// "relative path, format, status, id or error", one per record, in output order.
+std::vector<std::string> Outline(const TempFolder& folder, const json& records) {
+    std::vector<std::string> lines;
+    std::string prefix = Utf8FromWide(folder.Path()) + "\\";
+    for (const json& record : records) {
+        std::string path = record["path"].get<std::string>();
+        if (path.rfind(prefix, 0) == 0) path = path.substr(prefix.size());
+        lines.push_back(path + " " + record["format"].get<std::string>() + " " +
+                        record["status"].get<std::string>() + " " +
+                        record.value("id", record["error"].get<std::string>()));
+    }
+    return lines;
+}
+
+TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
+    TempFolder folder;
+    const std::wstring nonAscii = L"Plugins \u00e9";
+    folder.CopyPlugin(L"several", nonAscii, L".clap");
+    for (const wchar_t* name : {L"init-false", L"crash-init", L"hang-init"}) {
+        folder.CopyPlugin(name, L"", L".clap");
+    }
+    folder.CopyPlugin(L"synth");
+    std::vector<std::wstring> arguments = {L"--jobs",    L"2",
+                                           L"--timeout", L"8",
+                                           L"--cache",   folder.Path() + L"\\cache.json",
+                                           L"--dumps",   folder.Path() + L"\\dumps",
+                                           folder.Path()};
+
+    ProgramRun first = RunProgram(L"scan-plugins.exe", arguments);
+    ASSERT_TRUE(first.ended);
+    EXPECT_EQ(first.exitCode, 0u) << first.err;
+    json records = json::parse(first.out, nullptr, false);
+    ASSERT_TRUE(records.is_array()) << first.out;
+    const std::string several = Utf8FromWide(nonAscii) + "\\several.clap";
+    EXPECT_EQ(Outline(folder, records),
+              (std::vector<std::string>{
+                  "crash-init.clap clap crashed The plugin crashed the scan server (exit code 9)",
+                  "hang-init.clap clap timedOut No answer within 8 s; the scan server was ended",
+                  "init-false.clap clap error init returned false",
+                  several + " clap ok org.marlowind.test.synth",
+                  several + " clap ok org.marlowind.test.delay",
+                  several + " clap ok org.marlowind.test.analyzer", "synth.dll vst2 ok 5453796E"}));
+    ASSERT_EQ(records.size(), 7u);
+    EXPECT_TRUE(records[0].contains("dump"));
+    EXPECT_EQ(records[2]["clapVersion"], "1.2.0");
+    EXPECT_EQ(records[3]["features"], json::parse(R"(["instrument", "synthesizer", "stereo"])"));
+    EXPECT_EQ(records[3]["fileVersion"], "1.4.2.0");
+    EXPECT_EQ(records[3]["seconds"], records[5]["seconds"]);
+    // init was handed the file's path in UTF-8.
+    EXPECT_EQ(records[5]["description"], records[5]["path"]);
+    EXPECT_TRUE(Contains(first.err, "] " + several + ", 3 plugins (ok) ")) << first.err;
+    EXPECT_TRUE(Contains(first.err, "Records: 7 (ok 4, error 1, crashed 1, timed out 1)\n"));
+
+    ProgramRun second = RunProgram(L"scan-plugins.exe", arguments);
+    EXPECT_EQ(second.exitCode, 0u) << second.err;
+    EXPECT_TRUE(Contains(second.err, "Scanned 0 of 5 plugin files in ")) << second.err;
+    EXPECT_EQ(json::parse(second.out, nullptr, false), records);
+}
+
+// Sets an environment variable for the programs this test starts, and puts
+// the old value back.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+        wchar_t old[32768];
+        DWORD length = GetEnvironmentVariableW(name, old, 32768);
+        wasSet_ = length > 0 && length < 32768;
+        if (wasSet_) old_ = old;
+        SetEnvironmentVariableW(name, value.c_str());
+    }
+    ~ScopedVariable() { SetEnvironmentVariableW(name_, wasSet_ ? old_.c_str() : nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+    bool wasSet_;
+    std::wstring old_;
+};
+
+TEST(ClapScanPlugins, WithoutAPathTheStandardFoldersThatExistAreScanned) {
+    TempFolder folder;
+    const std::wstring& root = folder.Path();
+    for (const wchar_t* parent : {L"common", L"programs", L"local"}) {
+        CreateDirectoryW((root + L"\\" + parent).c_str(), nullptr);
+    }
+    folder.CopyPlugin(L"several", L"common\\CLAP", L".clap");
+    folder.CopyPlugin(L"fast", L"common\\CLAP");
+    folder.CopyPlugin(L"fast", L"programs\\VSTPlugins");
+    folder.CopyPlugin(L"null-factory", L"extra", L".clap");
+    // Wine gives a 64-bit process its COMMONPROGRAMFILES and PROGRAMFILES
+    // from the W6432 variables.
+    ScopedVariable common(L"COMMONPROGRAMFILES", root + L"\\common");
+    ScopedVariable common64(L"CommonProgramW6432", root + L"\\common");
+    ScopedVariable programs(L"PROGRAMFILES", root + L"\\programs");
+    ScopedVariable programs64(L"ProgramW6432", root + L"\\programs");
+    ScopedVariable local(L"LOCALAPPDATA", root + L"\\local");
+    ScopedVariable clapPath(
+        L"CLAP_PATH", root + L"\\extra;;" + root + L"\\missing;" + root + L"\\common\\CLAP\\");
+
+    ProgramRun listed = RunProgram(L"scan-plugins.exe", {L"--list-folders"});
+    EXPECT_EQ(listed.exitCode, 0u) << listed.err;
+    std::string base = Utf8FromWide(root);
+    EXPECT_EQ(listed.out,
+              "vst2  " + base + "\\programs\\VSTPlugins  (from %PROGRAMFILES%\\VSTPlugins)\n" +
+                  "clap  " + base + "\\common\\CLAP  (from %COMMONPROGRAMFILES%\\CLAP)\n" +
+                  "clap  " + base + "\\extra  (from CLAP_PATH)\n");
+
+    // A CLAP folder gives only .clap files.
+    ProgramRun scanned =
+        RunProgram(L"scan-plugins.exe", {L"--format", L"clap", L"--dumps", root + L"\\dumps"});
+    EXPECT_EQ(scanned.exitCode, 0u) << scanned.err;
+    json records = json::parse(scanned.out, nullptr, false);
+    ASSERT_TRUE(records.is_array()) << scanned.out;
+    EXPECT_EQ(
+        Outline(folder, records),
+        (std::vector<std::string>{
+            "common\\CLAP\\several.clap clap ok org.marlowind.test.synth",
+            "common\\CLAP\\several.clap clap ok org.marlowind.test.delay",
+            "common\\CLAP\\several.clap clap ok org.marlowind.test.analyzer",
+            "extra\\null-factory.clap clap error No plugin factory: get_factory returned NULL"}));
+}
+
+}  // namespace
