@@ -44,6 +44,8 @@ bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
             return ReadReportMembers(parsed, answer.report);
         case protocol::PluginFormat::kClap:
             return ReadClapReport(parsed, answer.clapReport);
+        case protocol::PluginFormat::kVst3:
+            return ReadVst3Report(parsed, answer.vst3Report);
     }
     return false;
 }
@@ -66,6 +68,18 @@ ChannelLines SortByChannel(const std::string& output) {
         start = end + 1;
     }
     return lines;
+}
+
+const std::string& ReportError(const ScanAnswer& answer) {
+    switch (answer.format) {
+        case protocol::PluginFormat::kClap:
+            return answer.clapReport.error;
+        case protocol::PluginFormat::kVst3:
+            return answer.vst3Report.error;
+        case protocol::PluginFormat::kVst2:
+            break;
+    }
+    return answer.report.error;
 }
 
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId) {

@@ -15,6 +15,7 @@
 #include "host/ClapReport.h"
 #include "host/PluginReport.h"
 #include "host/ServerProcess.h"
+#include "host/Vst3Report.h"
 #include "protocol/PluginFormat.h"
 
 // The lines of one answer by channel, each without its channel name, colon
@@ -39,6 +40,7 @@ struct ScanAnswer {
     protocol::PluginFormat format = protocol::PluginFormat::kVst2;
     PluginReport report;
     ClapReport clapReport;
+    Vst3Report vst3Report;
     // When the server ended; none when it had to be ended after closing its output.
     std::optional<DWORD> exitCode;
     std::wstring dumpPath;  // when it crashed and left a new dump
@@ -51,6 +53,9 @@ struct ServerSettings {
     std::wstring dumpDirectory;
     DWORD startTimeoutMilliseconds = 60000;
 };
+
+// The error of the report that was read: empty when the scan succeeded.
+const std::string& ReportError(const ScanAnswer& answer);
 
 // The request for one sub-plugin of a shell: "path>ID", the id in hexadecimal.
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId);

@@ -1,5 +1,7 @@
 #include "tools/scan-plugins/ScanRecord.h"
 
+#include <algorithm>
+
 #include "host/Text.h"
 
 using nlohmann::ordered_json;
@@ -56,6 +58,38 @@ bool ReadClapRecordMembers(const ordered_json& object, ClapReport& report) {
     return true;
 }
 
+// The sub-categories as a list too: "Fx|Delay" gives ["Fx", "Delay"].
+ordered_json SubCategoryList(const std::string& subCategories) {
+    ordered_json list = ordered_json::array();
+    for (size_t start = 0; start < subCategories.size();) {
+        size_t end = std::min(subCategories.find('|', start), subCategories.size());
+        list.push_back(subCategories.substr(start, end - start));
+        start = end + 1;
+    }
+    return list;
+}
+
+// A VST3 record stands for one class: the class's members, then the module's.
+void WriteVst3RecordMembers(const Vst3Report& report, ordered_json& object) {
+    if (!report.classes.empty()) {
+        WriteVst3ClassMembers(report.classes.front(), object);
+        object["subCategoryList"] = SubCategoryList(report.classes.front().subCategories);
+    }
+    WriteVst3ModuleMembers(report, object);
+}
+
+bool ReadVst3RecordMembers(const ordered_json& object, Vst3Report& report) {
+    Vst3Report read;
+    if (!ReadVst3ModuleMembers(object, read)) return false;
+    if (object.contains("cid")) {
+        Vst3Class found;
+        if (!ReadVst3ClassMembers(object, found)) return false;
+        read.classes.push_back(std::move(found));
+    }
+    report = std::move(read);
+    return true;
+}
+
 }  // namespace
 
 const char* StatusName(ScanStatus status) {
@@ -85,6 +119,8 @@ ordered_json RecordToJson(const ScanRecord& record) {
     object["status"] = StatusName(record.status);
     if (record.hasReport && record.format == protocol::PluginFormat::kClap) {
         WriteClapRecordMembers(record.clapReport, object);
+    } else if (record.hasReport && record.format == protocol::PluginFormat::kVst3) {
+        WriteVst3RecordMembers(record.vst3Report, object);
     } else if (record.hasReport) {
         WriteReportMembers(record.report, object);
     } else {
@@ -121,6 +157,9 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     if (read.hasReport && read.format == protocol::PluginFormat::kClap) {
         if (!ReadClapRecordMembers(object, read.clapReport)) return false;
         read.error = read.clapReport.error;
+    } else if (read.hasReport && read.format == protocol::PluginFormat::kVst3) {
+        if (!ReadVst3RecordMembers(object, read.vst3Report)) return false;
+        read.error = read.vst3Report.error;
     } else if (read.hasReport) {
         if (!ReadReportMembers(object, read.report)) return false;
         read.error = read.report.error;
