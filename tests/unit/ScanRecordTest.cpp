@@ -19,6 +19,11 @@ auto Fields(const ClapReport& r) {
     return std::tie(r.error, r.platform, r.fileVersion, r.clapVersion, r.plugins);
 }
 
+auto Fields(const Vst3Report& r) {
+    return std::tie(r.error, r.platform, r.fileVersion, r.factoryVendor, r.factoryUrl,
+                    r.factoryEmail, r.factoryFlags, r.classes);
+}
+
 auto Fields(const ScanRecord& r) {
     return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error,
                     r.dumpPath, r.seconds);
@@ -66,13 +71,27 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     clapFailed.error = clapFailed.clapReport.error = "init returned false";
     clapFailed.clapReport.plugins.clear();
 
-    for (const ScanRecord& record : {Answered(), crashed, clapPlugin, clapFailed}) {
+    // A VST3 record stands for one class of its module.
+    ScanRecord vst3Class;
+    vst3Class.path = L"C:\\Plugins\\Delay.vst3";
+    vst3Class.format = protocol::PluginFormat::kVst3;
+    vst3Class.status = ScanStatus::kOk;
+    vst3Class.hasReport = true;
+    vst3Class.vst3Report = {"", "x64", "1.2.0.0", "V", "u", "e", 16, {}};
+    vst3Class.vst3Report.classes = {{"000102030405060708090A0B0C0D0EFF", "Audio Module Class",
+                                     "Delay \xC3\xA9", "V", "1.2.0", "VST 3.7.9", "Fx|Delay",
+                                     0x7FFFFFFF, 0xFFFFFFFFu}};
+
+    for (const ScanRecord& record : {Answered(), crashed, clapPlugin, clapFailed, vst3Class}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.report), Fields(record.report));
         EXPECT_EQ(Fields(read.clapReport), Fields(record.clapReport));
+        EXPECT_EQ(Fields(read.vst3Report), Fields(record.vst3Report));
     }
+    EXPECT_EQ(RecordToJson(vst3Class)["subCategoryList"],
+              ordered_json::parse(R"(["Fx", "Delay"])"));
     EXPECT_EQ(RecordToJson(clapPlugin)["format"], "clap");
     EXPECT_EQ(RecordToJson(crashed)["format"], "vst2");
 }
@@ -85,7 +104,7 @@ TEST(ScanRecord, MalformedObjectsAreRefused) {
     } kCases[] = {
         {"path", nullptr},       {"path", ""},        {"status", "fine"},   {"status", nullptr},
         {"shellId", "8000000G"}, {"seconds", -1},     {"seconds", nullptr}, {"dump", 5},
-        {"vendor", nullptr},     {"numInputs", "-1"}, {"format", "vst3"},   {"format", nullptr},
+        {"vendor", nullptr},     {"numInputs", "-1"}, {"format", "vst4"},   {"format", nullptr},
     };
     ScanRecord read;
     EXPECT_FALSE(RecordFromJson(ordered_json::array(), read));
