@@ -1,7 +1,14 @@
 #include "support/ServerSession.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
+#include <regex>
+
+#include "host/DumpFolder.h"
+#include "protocol/Protocol.h"
 
 std::wstring ServerPath() { return ProgramDirectory() + L"ScanServer-x64.exe"; }
 
@@ -11,6 +18,10 @@ std::wstring PluginPath(const std::wstring& name) {
 
 std::wstring ClapPluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".clap";
+}
+
+std::wstring Vst3PluginPath(const std::wstring& name) {
+    return ProgramDirectory() + L"plugins\\" + name + L".vst3";
 }
 
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch) {
@@ -34,6 +45,61 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
     session.exited = exitCode.has_value();
     session.exitCode = exitCode.value_or(0);
     return session;
+}
+
+std::vector<std::string> RequestOutputs(const std::string& transcript) {
+    std::vector<std::string> outputs;
+    size_t at = transcript.find("ready:\n");
+    while (at != std::string::npos) {
+        size_t next = transcript.find("ready:\n", at + 7);
+        if (next == std::string::npos) break;
+        outputs.push_back(transcript.substr(at + 7, next - at - 7));
+        at = next;
+    }
+    return outputs;
+}
+
+std::string Outcome(const std::string& output) {
+    std::string outcome;
+    for (const std::string& line : SplitLines(output)) {
+        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
+            line.rfind("warn:", 0) == 0) {
+            outcome += line;
+        }
+    }
+    return outcome;
+}
+
+std::string JsonEscapedPath(const std::string& path) {
+    return std::regex_replace(std::regex_replace(path, std::regex("\\\\"), "\\\\"), std::regex("/"),
+                              "\\/");
+}
+
+void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine) {
+    static int count = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring dumps = std::wstring(temp) + L"crash-dumps-" +
+                         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
+    CreateDirectoryW(dumps.c_str(), nullptr);
+    ServerLaunch launch;
+    launch.dumpDirectory = dumps;
+    Session session = RunSession({Utf8FromWide(request), "never-sent.dll"}, launch);
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
+    std::string ending = lastLine + "\n";
+    ASSERT_GE(session.transcript.size(), ending.size()) << session.transcript;
+    EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
+    EXPECT_EQ(session.transcript.find(">:"), std::string::npos);
+    ASSERT_EQ(ListDumps(dumps).size(), 1u);
+    std::wstring dump = NewDump(dumps, {});
+    std::ifstream file(dump.c_str(), std::ios::binary);
+    char magic[4] = {};
+    file.read(magic, 4);
+    file.close();
+    EXPECT_EQ(std::string(magic, 4), "MDMP");
+    DeleteFileW(dump.c_str());
+    RemoveDirectoryW(dumps.c_str());
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
