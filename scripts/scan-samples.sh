@@ -2,8 +2,8 @@
 # The main job: builds the server, scan-plugins and the test plugins (nothing
 # else, so a fresh machine gets to the scan soon) and scans the test plugins
 # with scan-plugins under Wine, servers side by side. The plugins that crash
-# the server are recorded with their dumps while the scan goes on, shells and
-# CLAP files come out with a record per plugin, and the plugins that hang (and
+# the server are recorded with their dumps while the scan goes on, shells, CLAP
+# files and VST3 modules come out with a record per plugin, and the plugins that hang (and
 # the shell that lists sub-plugins without end) run into the short time limit. Progress
 # and the summary go to the terminal, the records to build/scan-results.json.
 set -e
