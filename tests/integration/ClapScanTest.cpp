@@ -123,10 +123,7 @@ TEST(ClapScan, EachKindOfFileGetsItsReport) {
     auto failed = [](const std::string& error, const std::string& clapVersion) {
         return "error:" + error + "\n" + ClapReportText({error, "", clapVersion, {}});
     };
-    const struct {
-        std::wstring path;
-        std::string outcome;
-    } kCases[] = {
+    ExpectOutcomes({
         {ClapPluginPath(L"odd-texts"),
          "warn:Plugin descriptor 0 is NULL, left out\n" +
              ClapReportText({"", "", "1.2.0", {ExpectedClapPlugin{}, odd}})},
@@ -135,17 +132,7 @@ TEST(ClapScan, EachKindOfFileGetsItsReport) {
         {ClapPluginPath(L"null-factory"),
          failed("No plugin factory: get_factory returned NULL", "1.2.0")},
         {ClapPluginPath(L"no-such-file"), failed("Failed to load library, err=126", "")},
-    };
-    std::vector<std::string> requests;
-    for (const auto& each : kCases) requests.push_back(Utf8FromWide(each.path));
-    Session session = RunSession(requests);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 0u);
-    std::vector<std::string> outputs = RequestOutputs(session.transcript);
-    ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
-    for (size_t at = 0; at < requests.size(); ++at) {
-        EXPECT_EQ(Outcome(outputs[at]), kCases[at].outcome) << requests[at];
-    }
+    });
 }
 
 TEST(ClapScan, CrashesEndWithExitCodeNineAndOneDump) {

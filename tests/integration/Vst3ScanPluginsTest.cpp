@@ -35,11 +35,7 @@ TEST(Vst3ScanPlugins, OneRecordPerAudioProcessorAndFailuresPerModuleThenTheCache
         folder.CopyPlugin(name, L"", L".vst3");
     }
     folder.CopyPlugin(L"synth");
-    std::vector<std::wstring> arguments = {L"--jobs",    L"2",
-                                           L"--timeout", L"8",
-                                           L"--cache",   folder.Path() + L"\\cache.json",
-                                           L"--dumps",   folder.Path() + L"\\dumps",
-                                           folder.Path()};
+    std::vector<std::wstring> arguments = CachedFolderScanArguments(folder);
 
     ProgramRun first = RunProgram(L"scan-plugins.exe", arguments);
     ASSERT_TRUE(first.ended);

@@ -106,10 +106,7 @@ TEST(Vst3Scan, EachKindOfModuleGetsItsReport) {
     std::string missingModule = Utf8FromWide(Vst3PluginPath(L"no-x64-module")) +
                                 "\\Contents\\x86_64-win\\no-x64-module.vst3";
     std::string cutText = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
-    const struct {
-        std::wstring path;
-        std::string outcome;
-    } kCases[] = {
+    ExpectOutcomes({
         {Vst3PluginPath(L"instruments"),
          Vst3ReportText(
              {"",
@@ -155,17 +152,7 @@ TEST(Vst3Scan, EachKindOfModuleGetsItsReport) {
         {Vst3PluginPath(L"null-factory"), failed("GetPluginFactory returned NULL")},
         {Vst3PluginPath(L"no-x64-module"), failed("No x64 module in the bundle: " + missingModule)},
         {Vst3PluginPath(L"no-such-module"), failed("Failed to load library, err=126")},
-    };
-    std::vector<std::string> requests;
-    for (const auto& each : kCases) requests.push_back(Utf8FromWide(each.path));
-    Session session = RunSession(requests);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 0u);
-    std::vector<std::string> outputs = RequestOutputs(session.transcript);
-    ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
-    for (size_t at = 0; at < requests.size(); ++at) {
-        EXPECT_EQ(Outcome(outputs[at]), kCases[at].outcome) << requests[at];
-    }
+    });
 }
 
 TEST(Vst3Scan, ACrashInGetClassInfo2EndsWithExitCodeNineAndOneDump) {

@@ -46,13 +46,19 @@ void WriteClapRecordMembers(const ClapReport& report, ordered_json& object) {
     WriteClapFileMembers(report, object);
 }
 
-bool ReadClapRecordMembers(const ordered_json& object, ClapReport& report) {
-    ClapReport read;
-    if (!ReadClapFileMembers(object, read)) return false;
-    if (object.contains("id")) {
-        ClapPlugin plugin;
-        if (!ReadClapPluginMembers(object, plugin)) return false;
-        read.plugins.push_back(std::move(plugin));
+// A CLAP or VST3 record has the members of its file and, unless the file
+// gave none, those of its one item (told by the item's first member).
+template <typename Report, typename Item>
+bool ReadItemRecordMembers(const ordered_json& object, const char* firstItemMember,
+                           bool (*readFile)(const ordered_json&, Report&),
+                           bool (*readItem)(const ordered_json&, Item&),
+                           std::vector<Item> Report::*items, Report& report) {
+    Report read;
+    if (!readFile(object, read)) return false;
+    if (object.contains(firstItemMember)) {
+        Item item;
+        if (!readItem(object, item)) return false;
+        (read.*items).push_back(std::move(item));
     }
     report = std::move(read);
     return true;
@@ -76,18 +82,6 @@ void WriteVst3RecordMembers(const Vst3Report& report, ordered_json& object) {
         object["subCategoryList"] = SubCategoryList(report.classes.front().subCategories);
     }
     WriteVst3ModuleMembers(report, object);
-}
-
-bool ReadVst3RecordMembers(const ordered_json& object, Vst3Report& report) {
-    Vst3Report read;
-    if (!ReadVst3ModuleMembers(object, read)) return false;
-    if (object.contains("cid")) {
-        Vst3Class found;
-        if (!ReadVst3ClassMembers(object, found)) return false;
-        read.classes.push_back(std::move(found));
-    }
-    report = std::move(read);
-    return true;
 }
 
 }  // namespace
@@ -155,10 +149,16 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     // Only a record with a report has its platform.
     read.hasReport = object.contains("platform");
     if (read.hasReport && read.format == protocol::PluginFormat::kClap) {
-        if (!ReadClapRecordMembers(object, read.clapReport)) return false;
+        if (!ReadItemRecordMembers(object, "id", ReadClapFileMembers, ReadClapPluginMembers,
+                                   &ClapReport::plugins, read.clapReport)) {
+            return false;
+        }
         read.error = read.clapReport.error;
     } else if (read.hasReport && read.format == protocol::PluginFormat::kVst3) {
-        if (!ReadVst3RecordMembers(object, read.vst3Report)) return false;
+        if (!ReadItemRecordMembers(object, "cid", ReadVst3ModuleMembers, ReadVst3ClassMembers,
+                                   &Vst3Report::classes, read.vst3Report)) {
+            return false;
+        }
         read.error = read.vst3Report.error;
     } else if (read.hasReport) {
         if (!ReadReportMembers(object, read.report)) return false;

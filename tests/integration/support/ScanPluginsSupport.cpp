@@ -149,6 +149,14 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring
     return names;
 }
 
+std::vector<std::wstring> CachedFolderScanArguments(const TempFolder& folder) {
+    return {L"--jobs",    L"2",
+            L"--timeout", L"8",
+            L"--cache",   folder.Path() + L"\\cache.json",
+            L"--dumps",   folder.Path() + L"\\dumps",
+            folder.Path()};
+}
+
 std::vector<std::string> Outline(const TempFolder& folder, const nlohmann::json& records,
                                  const char* member) {
     std::vector<std::string> lines;

@@ -45,6 +45,10 @@ bool FileExists(const std::wstring& path);
 // Names of the files in a folder that match the pattern, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern);
 
+// The arguments of a run over the whole folder: two servers, 8 s for each
+// plugin, the cache and the dumps inside the folder.
+std::vector<std::wstring> CachedFolderScanArguments(const TempFolder& folder);
+
 // "relative path, format, status, member or error", one line per record in
 // output order: the record's `member` when it has one, else its error.
 std::vector<std::string> Outline(const TempFolder& folder, const nlohmann::json& records,

@@ -47,6 +47,22 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
     return session;
 }
 
+namespace {
+
+// The warn, error and report lines of one request's output.
+std::string Outcome(const std::string& output) {
+    std::string outcome;
+    for (const std::string& line : SplitLines(output)) {
+        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
+            line.rfind("warn:", 0) == 0) {
+            outcome += line;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace
+
 std::vector<std::string> RequestOutputs(const std::string& transcript) {
     std::vector<std::string> outputs;
     size_t at = transcript.find("ready:\n");
@@ -59,15 +75,17 @@ std::vector<std::string> RequestOutputs(const std::string& transcript) {
     return outputs;
 }
 
-std::string Outcome(const std::string& output) {
-    std::string outcome;
-    for (const std::string& line : SplitLines(output)) {
-        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
-            line.rfind("warn:", 0) == 0) {
-            outcome += line;
-        }
+void ExpectOutcomes(const std::vector<RequestOutcome>& cases) {
+    std::vector<std::string> requests;
+    for (const RequestOutcome& each : cases) requests.push_back(Utf8FromWide(each.path));
+    Session session = RunSession(requests);
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, 0u);
+    std::vector<std::string> outputs = RequestOutputs(session.transcript);
+    ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
+    for (size_t at = 0; at < requests.size(); ++at) {
+        EXPECT_EQ(Outcome(outputs[at]), cases[at].outcome) << requests[at];
     }
-    return outcome;
 }
 
 std::string JsonEscapedPath(const std::string& path) {

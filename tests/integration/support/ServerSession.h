@@ -29,8 +29,14 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
 
 // What the server wrote for each request, up to (not including) the next prompt.
 std::vector<std::string> RequestOutputs(const std::string& transcript);
-// The warn, error and report lines of one request's output.
-std::string Outcome(const std::string& output);
+struct RequestOutcome {
+    std::wstring path;
+    // The warn, error and report lines of the answer.
+    std::string outcome;
+};
+// Sends the paths to one server, which must answer each with its outcome and
+// end with exit code 0.
+void ExpectOutcomes(const std::vector<RequestOutcome>& cases);
 // An ASCII path as a JSON string body.
 std::string JsonEscapedPath(const std::string& path);
 // Sends the request, after which the server must crash: exit code 9 right

@@ -111,6 +111,16 @@ void CopyText(To (&to)[N], const From* from) {
     for (size_t at = 0; at < N && from[at] != 0; ++at) to[at] = static_cast<To>(from[at]);
 }
 
+// The UTF-16 text where there is one, else the 8-bit text widened.
+template <size_t N>
+void CopyWideText(char16_t (&to)[N], const char16_t* wide, const char* narrow) {
+    if (wide) {
+        CopyText(to, wide);
+    } else {
+        CopyText(to, narrow);
+    }
+}
+
 // The source of a class record, or null when the call is to fail.
 const ClassSource* SourceFor(int32_t index, bool unicodeCall) {
     int32_t count = 0;
@@ -205,21 +215,9 @@ tresult GetClassInfoUnicode(void*, int32_t index, PClassInfoW* info) {
     const ClassSource* source = SourceFor(index, true);
     if (!source) return kResultFalse;
     FillDetails(*source, *info);
-    if (source->wideName) {
-        CopyText(info->name, source->wideName);
-    } else {
-        CopyText(info->name, source->name);
-    }
-    if (source->wideVendor) {
-        CopyText(info->vendor, source->wideVendor);
-    } else {
-        CopyText(info->vendor, source->vendor);
-    }
-    if (source->wideVersion) {
-        CopyText(info->version, source->wideVersion);
-    } else {
-        CopyText(info->version, source->version);
-    }
+    CopyWideText(info->name, source->wideName, source->name);
+    CopyWideText(info->vendor, source->wideVendor, source->vendor);
+    CopyWideText(info->version, source->wideVersion, source->version);
     return kResultOk;
 }
 
