@@ -10,7 +10,9 @@
 #include "host/DumpFolder.h"
 #include "protocol/Protocol.h"
 
-std::wstring ServerPath() { return ProgramDirectory() + L"ScanServer-x64.exe"; }
+std::wstring ServerPath() {
+    return ProgramDirectory() + L"ScanServer-x64.exe";
+}
 
 std::wstring PluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".dll";
@@ -140,7 +142,9 @@ size_t CountLines(const std::string& text, const std::string& line) {
 
 namespace {
 
-const char* Flag(bool value) { return value ? "true" : "false"; }
+const char* Flag(bool value) {
+    return value ? "true" : "false";
+}
 
 std::string Printf(const char* format, ...) {
     char buffer[2048];
