@@ -91,28 +91,26 @@ tresult AskClassRecord(Interface* object, tresult (*call)(void*, int32_t, Info*)
 // only the UTF-16 call for some classes and fails the others with zeroed
 // data. False, with a warning, when every call failed.
 bool ReadClass(const Factories& factories, int32_t index, CVst3Class& found) {
-    tresult answer = kNotImplemented;
     if (IPluginFactory3* factory3 = factories.factory3.Get()) {
         PClassInfoW info;
-        answer = AskClassRecord(factory3, factory3->vtbl->getClassInfoUnicode, index,
-                                L"getClassInfoUnicode", info);
-        if (answer == kResultOk) {
+        if (AskClassRecord(factory3, factory3->vtbl->getClassInfoUnicode, index,
+                           L"getClassInfoUnicode", info) == kResultOk) {
             ReadClassDetails(info, found);
             return true;
         }
     }
     if (IPluginFactory2* factory2 = factories.factory2.Get()) {
         PClassInfo2 info;
-        answer =
-            AskClassRecord(factory2, factory2->vtbl->getClassInfo2, index, L"getClassInfo2", info);
-        if (answer == kResultOk) {
+        if (AskClassRecord(factory2, factory2->vtbl->getClassInfo2, index, L"getClassInfo2",
+                           info) == kResultOk) {
             ReadClassDetails(info, found);
             return true;
         }
     }
     IPluginFactory* factory = factories.factory.Get();
     PClassInfo info;
-    answer = AskClassRecord(factory, factory->vtbl->getClassInfo, index, L"getClassInfo", info);
+    tresult answer =
+        AskClassRecord(factory, factory->vtbl->getClassInfo, index, L"getClassInfo", info);
     if (answer == kResultOk) {
         ReadClassBasics(info, found);
         return true;
