@@ -79,3 +79,9 @@ WideString FromUtf8(const char* bytes, int32_t count) {
     out[written] = 0;
     return text;
 }
+
+WideString FromUtf8UpTo(const char* bytes, int32_t limit) {
+    int32_t length = 0;
+    while (length < limit && bytes[length] != 0) ++length;
+    return FromUtf8(bytes, length);
+}

@@ -11,3 +11,7 @@
 // becomes one U+FFFD, the longest such part at a time; characters outside
 // the Basic Multilingual Plane become surrogate pairs. Null when memory runs out.
 WideString FromUtf8(const char* bytes, int32_t count);
+// The bytes up to the first zero or `limit` bytes, whichever comes first, read
+// as FromUtf8 reads them: a text without its terminator is cut rather than
+// followed into memory it does not own.
+WideString FromUtf8UpTo(const char* bytes, int32_t limit);

@@ -1,5 +1,6 @@
 #include "host/ClapReport.h"
 
+#include "host/JsonMembers.h"
 #include "host/PluginReport.h"
 #include "protocol/PluginFormat.h"
 
@@ -7,12 +8,7 @@ using nlohmann::ordered_json;
 
 namespace {
 
-bool ReadText(const ordered_json& object, const char* key, std::string& text) {
-    auto member = object.find(key);
-    if (member == object.end() || !member->is_string()) return false;
-    text = member->get_ref<const std::string&>();
-    return true;
-}
+using json_members::ReadText;
 
 bool ReadFeatures(const ordered_json& object, std::vector<std::string>& features) {
     auto member = object.find("features");
@@ -72,18 +68,10 @@ void WriteClapPluginMembers(const ClapPlugin& plugin, ordered_json& object) {
 
 bool ReadClapReport(const ordered_json& object, ClapReport& report) {
     ClapReport read;
-    std::string format;
-    if (!ReadText(object, "format", format) ||
-        format != protocol::FormatName(protocol::PluginFormat::kClap) ||
-        !ReadClapFileMembers(object, read)) {
+    if (!json_members::HasFormat(object, protocol::PluginFormat::kClap) ||
+        !ReadClapFileMembers(object, read) ||
+        !json_members::ReadList(object, "plugins", ReadClapPluginMembers, read.plugins)) {
         return false;
-    }
-    auto plugins = object.find("plugins");
-    if (plugins == object.end() || !plugins->is_array()) return false;
-    for (const ordered_json& each : *plugins) {
-        ClapPlugin plugin;
-        if (!ReadClapPluginMembers(each, plugin)) return false;
-        read.plugins.push_back(std::move(plugin));
     }
     report = std::move(read);
     return true;

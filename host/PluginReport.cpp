@@ -1,41 +1,20 @@
 #include "host/PluginReport.h"
 
 #include <cstdio>
-#include <limits>
+
+#include "host/JsonMembers.h"
 
 using nlohmann::ordered_json;
 
 namespace {
 
-bool ReadText(const ordered_json& object, const char* key, std::string& text) {
-    auto member = object.find(key);
-    if (member == object.end() || !member->is_string()) return false;
-    text = member->get_ref<const std::string&>();
-    return true;
-}
+using json_members::ReadInt32;
+using json_members::ReadText;
 
 bool ReadFlag(const ordered_json& object, const char* key, bool& flag) {
     auto member = object.find(key);
     if (member == object.end() || !member->is_boolean()) return false;
     flag = member->get<bool>();
-    return true;
-}
-
-bool ReadInt32(const ordered_json& object, const char* key, int32_t& number) {
-    auto member = object.find(key);
-    if (member == object.end() || !member->is_number_integer()) return false;
-    if (member->is_number_unsigned()) {
-        uint64_t value = member->get<uint64_t>();
-        if (value > static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return false;
-        number = static_cast<int32_t>(value);
-        return true;
-    }
-    int64_t value = member->get<int64_t>();
-    if (value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return false;
-    }
-    number = static_cast<int32_t>(value);
     return true;
 }
 

@@ -68,6 +68,8 @@ bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
             return ReadReportMembers(parsed, answer.report);
         case protocol::PluginFormat::kClap:
             return ReadClapReport(parsed, answer.clapReport);
+        case protocol::PluginFormat::kVst3:
+            return ReadVst3Report(parsed, answer.vst3Report);
     }
     return false;
 }
@@ -105,6 +107,18 @@ std::string ServerEndText(ScanEnd end, std::optional<DWORD> exitCode) {
         if (known.exitCode == *exitCode) text = known.text;
     }
     return text + " (exit code " + ExitCodeNumber(*exitCode) + ")";
+}
+
+const std::string& ReportError(const ScanAnswer& answer) {
+    switch (answer.format) {
+        case protocol::PluginFormat::kClap:
+            return answer.clapReport.error;
+        case protocol::PluginFormat::kVst3:
+            return answer.vst3Report.error;
+        case protocol::PluginFormat::kVst2:
+            break;
+    }
+    return answer.report.error;
 }
 
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId) {

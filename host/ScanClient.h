@@ -18,6 +18,7 @@
 #include "host/DumpFolder.h"
 #include "host/PluginReport.h"
 #include "host/ServerProcess.h"
+#include "host/Vst3Report.h"
 #include "protocol/PluginFormat.h"
 
 // The lines of one answer by channel, each without its channel name, colon
@@ -45,6 +46,7 @@ struct ScanAnswer {
     protocol::PluginFormat format = protocol::PluginFormat::kVst2;
     PluginReport report;
     ClapReport clapReport;
+    Vst3Report vst3Report;
     // When the server ended by itself; none when it had to be ended.
     std::optional<DWORD> exitCode;
     std::wstring dumpPath;     // when it ended and left a new dump
@@ -62,6 +64,9 @@ struct ServerSettings {
     std::wstring dumpDirectory;
     DWORD startTimeoutMilliseconds = 60000;
 };
+
+// The error of the report that was read: empty when the scan succeeded.
+const std::string& ReportError(const ScanAnswer& answer);
 
 // The request for one sub-plugin of a shell: "path>ID", the id in hexadecimal.
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId);

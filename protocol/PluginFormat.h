@@ -9,20 +9,26 @@
 
 namespace protocol {
 
-enum class PluginFormat { kVst2, kClap };
+enum class PluginFormat { kVst2, kClap, kVst3 };
 
 struct FormatNames {
     PluginFormat format;
     // The "format" member of reports and records.
     const char* name;
-    // What a folder search takes; for VST 2 also what any unclaimed path is.
+    // What a folder search takes (for VST3 bundle folders as well as files);
+    // for VST 2 also what any unclaimed path is.
     const wchar_t* fileSuffix;
 };
 
 inline constexpr FormatNames kFormats[] = {
     {PluginFormat::kVst2, "vst2", L".dll"},
     {PluginFormat::kClap, "clap", L".clap"},
+    {PluginFormat::kVst3, "vst3", L".vst3"},
 };
+
+// A VST3 bundle is a folder named like a module file; its x64 module is this
+// folder inside it followed by the bundle's own name, suffix included.
+inline constexpr wchar_t kVst3BundleModuleFolder[] = L"\\Contents\\x86_64-win\\";
 
 inline const FormatNames& NamesOf(PluginFormat format) {
     for (const FormatNames& names : kFormats) {

@@ -10,13 +10,8 @@
 
 namespace {
 
-// Read up to its terminator or kMaxClapTextBytes, whichever comes first, so a
-// text without one is cut rather than followed into memory it does not own.
 WideString ReadClapText(const char* text) {
-    if (!text) return WideString();
-    int32_t length = 0;
-    while (length < kMaxClapTextBytes && text[length] != 0) ++length;
-    return FromUtf8(text, length);
+    return text ? FromUtf8UpTo(text, kMaxClapTextBytes) : WideString();
 }
 
 bool Fail(ClapScanResult& result, const WideString& error) {

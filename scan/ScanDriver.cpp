@@ -12,6 +12,7 @@
 #include "scan/PluginProbe.h"
 #include "scan/ScanResult.h"
 #include "scan/VersionResource.h"
+#include "scan/Vst3Driver.h"
 #include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"
 
@@ -68,7 +69,9 @@ void WriteOutcome(bool scanned, const ScanResult& result) {
 
 }  // namespace
 
-bool IsLibraryCached() { return libraryCache.module.IsValid(); }
+bool IsLibraryCached() {
+    return libraryCache.module.IsValid();
+}
 
 void FreeCachedLibrary() {
     WriteInfo(L"Freeing cached library...\n");
@@ -112,8 +115,7 @@ bool ScanPlugin(const WideString& request, ScanResult& result) {
     if (result.version.GetLength() == 0) result.version = fileVersion;
     PumpWindowMessages();
 
-    KeepOrFreeLibrary(std::move(module), split.libraryPath,
-                      result.shells.Count() > 0 || reused);
+    KeepOrFreeLibrary(std::move(module), split.libraryPath, result.shells.Count() > 0 || reused);
     WriteInfo(L"Finished\n");
     return probed;
 }
@@ -125,6 +127,9 @@ void HandleScanRequest(const WideString& request) {
                                           static_cast<size_t>(libraryPath.GetLength()))) {
         case protocol::PluginFormat::kClap:
             HandleClapScanRequest(request, libraryPath);
+            return;
+        case protocol::PluginFormat::kVst3:
+            HandleVst3ScanRequest(request, libraryPath);
             return;
         case protocol::PluginFormat::kVst2:
             break;

@@ -9,7 +9,8 @@
 struct ScanResult;
 
 // A library path ending in ".clap" is scanned as a CLAP file (ClapDriver),
-// any other as a VST 2 library.
+// one ending in ".vst3" as a VST3 module (Vst3Driver), any other as a VST 2
+// library.
 void HandleScanRequest(const WideString& request);
 // A request that is not scanned: its reason on the "error" channel and the
 // report of an empty result, as for any failed scan.

@@ -16,20 +16,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// "relative path, format, status, id or error", one per record, in output order.
-std::vector<std::string> Outline(const TempFolder& folder, const json& records) {
-    std::vector<std::string> lines;
-    std::string prefix = Utf8FromWide(folder.Path()) + "\\";
-    for (const json& record : records) {
-        std::string path = record["path"].get<std::string>();
-        if (path.rfind(prefix, 0) == 0) path = path.substr(prefix.size());
-        lines.push_back(path + " " + record["format"].get<std::string>() + " " +
-                        record["status"].get<std::string>() + " " +
-                        record.value("id", record["error"].get<std::string>()));
-    }
-    return lines;
-}
-
 TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     TempFolder folder;
     const std::wstring nonAscii = L"Plugins \u00e9";
@@ -38,11 +24,7 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
         folder.CopyPlugin(name, L"", L".clap");
     }
     folder.CopyPlugin(L"synth");
-    std::vector<std::wstring> arguments = {L"--jobs",    L"2",
-                                           L"--timeout", L"8",
-                                           L"--cache",   folder.Path() + L"\\cache.json",
-                                           L"--dumps",   folder.Path() + L"\\dumps",
-                                           folder.Path()};
+    std::vector<std::wstring> arguments = CachedFolderScanArguments(folder);
 
     ProgramRun first = RunProgram(L"scan-plugins.exe", arguments);
     ASSERT_TRUE(first.ended);
@@ -50,7 +32,7 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     json records = json::parse(first.out, nullptr, false);
     ASSERT_TRUE(records.is_array()) << first.out;
     const std::string several = Utf8FromWide(nonAscii) + "\\several.clap";
-    EXPECT_EQ(Outline(folder, records),
+    EXPECT_EQ(Outline(folder, records, "id"),
               (std::vector<std::string>{
                   "crash-init.clap clap crashed The plugin crashed the scan server (exit code 9)",
                   "hang-init.clap clap timedOut No answer within 8 s; the scan server was ended",
@@ -74,27 +56,6 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     EXPECT_TRUE(Contains(second.err, "Scanned 0 of 5 plugin files in ")) << second.err;
     EXPECT_EQ(json::parse(second.out, nullptr, false), records);
 }
-
-// Sets an environment variable for the programs this test starts, and puts
-// the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
-        wchar_t old[32768];
-        DWORD length = GetEnvironmentVariableW(name, old, 32768);
-        wasSet_ = length > 0 && length < 32768;
-        if (wasSet_) old_ = old;
-        SetEnvironmentVariableW(name, value.c_str());
-    }
-    ~ScopedVariable() { SetEnvironmentVariableW(name_, wasSet_ ? old_.c_str() : nullptr); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const wchar_t* name_;
-    bool wasSet_;
-    std::wstring old_;
-};
 
 TEST(ClapScanPlugins, WithoutAPathTheStandardFoldersThatExistAreScanned) {
     TempFolder folder;
@@ -131,7 +92,7 @@ TEST(ClapScanPlugins, WithoutAPathTheStandardFoldersThatExistAreScanned) {
     json records = json::parse(scanned.out, nullptr, false);
     ASSERT_TRUE(records.is_array()) << scanned.out;
     EXPECT_EQ(
-        Outline(folder, records),
+        Outline(folder, records, "id"),
         (std::vector<std::string>{
             "common\\CLAP\\several.clap clap ok org.marlowind.test.synth",
             "common\\CLAP\\several.clap clap ok org.marlowind.test.delay",

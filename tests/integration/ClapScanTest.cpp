@@ -3,11 +3,8 @@
 // server with exit code 9 and a dump.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 
-#include "host/DumpFolder.h"
-#include "protocol/Protocol.h"
 #include "support/ServerSession.h"
 
 namespace {
@@ -47,25 +44,6 @@ std::string ClapReportText(const ExpectedClapReport& r) {
     return text + ">:  ],\n>:}\n";
 }
 
-// An ASCII path as a JSON string body.
-std::string Escaped(const std::string& path) {
-    return std::regex_replace(std::regex_replace(path, std::regex("\\\\"), "\\\\"), std::regex("/"),
-                              "\\/");
-}
-
-// What the server wrote for each request, up to (not including) the next prompt.
-std::vector<std::string> RequestOutputs(const std::string& transcript) {
-    std::vector<std::string> outputs;
-    size_t at = transcript.find("ready:\n");
-    while (at != std::string::npos) {
-        size_t next = transcript.find("ready:\n", at + 7);
-        if (next == std::string::npos) break;
-        outputs.push_back(transcript.substr(at + 7, next - at - 7));
-        at = next;
-    }
-    return outputs;
-}
-
 ExpectedClapReport Several(const std::string& initPath) {
     return {"",
             "1.4.2.0",
@@ -92,7 +70,7 @@ ExpectedClapReport Several(const std::string& initPath) {
               "Test CLAP Analyzer",
               "Marlowind Tests",
               "2.0.0-beta",
-              Escaped(initPath),
+              JsonEscapedPath(initPath),
               "",
               "",
               "",
@@ -130,18 +108,6 @@ TEST(ClapScan, EveryStepIsWrittenAfterTheCachedShellIsFreed) {
                   ClapReportText(Several(path)));
 }
 
-// The warn, error and report lines of one request.
-std::string Outcome(const std::string& output) {
-    std::string outcome;
-    for (const std::string& line : SplitLines(output)) {
-        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
-            line.rfind("warn:", 0) == 0) {
-            outcome += line;
-        }
-    }
-    return outcome;
-}
-
 TEST(ClapScan, EachKindOfFileGetsItsReport) {
     std::string longText;
     for (int at = 0; at < 4096 / 16; ++at) longText += "0123456789abcdef";
@@ -157,10 +123,7 @@ TEST(ClapScan, EachKindOfFileGetsItsReport) {
     auto failed = [](const std::string& error, const std::string& clapVersion) {
         return "error:" + error + "\n" + ClapReportText({error, "", clapVersion, {}});
     };
-    const struct {
-        std::wstring path;
-        std::string outcome;
-    } kCases[] = {
+    ExpectOutcomes({
         {ClapPluginPath(L"odd-texts"),
          "warn:Plugin descriptor 0 is NULL, left out\n" +
              ClapReportText({"", "", "1.2.0", {ExpectedClapPlugin{}, odd}})},
@@ -169,65 +132,23 @@ TEST(ClapScan, EachKindOfFileGetsItsReport) {
         {ClapPluginPath(L"null-factory"),
          failed("No plugin factory: get_factory returned NULL", "1.2.0")},
         {ClapPluginPath(L"no-such-file"), failed("Failed to load library, err=126", "")},
+    });
+}
+
+TEST(ClapScan, CrashesEndWithExitCodeNineAndOneDump) {
+    const struct {
+        const wchar_t* plugin;
+        // The last line the server wrote before the plugin brought it down.
+        const char* lastLine;
+    } kCases[] = {
+        {L"crash-init", "info:Calling init..."},
+        {L"crash-descriptor", "info:Reading plugin descriptor 1..."},
+        {L"crash-deinit", "info:Calling deinit..."},
     };
-    std::vector<std::string> requests;
-    for (const auto& each : kCases) requests.push_back(Utf8FromWide(each.path));
-    Session session = RunSession(requests);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 0u);
-    std::vector<std::string> outputs = RequestOutputs(session.transcript);
-    ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
-    for (size_t at = 0; at < requests.size(); ++at) {
-        EXPECT_EQ(Outcome(outputs[at]), kCases[at].outcome) << requests[at];
+    for (const auto& each : kCases) {
+        SCOPED_TRACE(Utf8FromWide(each.plugin));
+        ExpectCrashWithOneDump(ClapPluginPath(each.plugin), each.lastLine);
     }
 }
-
-struct CrashCase {
-    const wchar_t* plugin;
-    // The last line the server wrote before the plugin brought it down.
-    const char* lastLine;
-};
-
-class ClapCrash : public testing::TestWithParam<CrashCase> {};
-
-TEST_P(ClapCrash, EndsWithExitCodeNineAndOneDump) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring dumps = std::wstring(temp) + L"clap-crash-" + GetParam().plugin + L"-" +
-                         std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(dumps.c_str(), nullptr);
-    ServerLaunch launch;
-    launch.dumpDirectory = dumps;
-    Session session =
-        RunSession({Utf8FromWide(ClapPluginPath(GetParam().plugin)), "never-sent.clap"}, launch);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
-    std::string ending = std::string(GetParam().lastLine) + "\n";
-    ASSERT_GE(session.transcript.size(), ending.size()) << session.transcript;
-    EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
-    EXPECT_EQ(session.transcript.find(">:"), std::string::npos);
-    ASSERT_EQ(ListDumps(dumps).size(), 1u);
-    std::wstring dump = NewDump(dumps, {});
-    std::ifstream file(dump.c_str(), std::ios::binary);
-    char magic[4] = {};
-    file.read(magic, 4);
-    file.close();
-    EXPECT_EQ(std::string(magic, 4), "MDMP");
-    DeleteFileW(dump.c_str());
-    RemoveDirectoryW(dumps.c_str());
-}
-
-INSTANTIATE_TEST_SUITE_P(Plugins, ClapCrash,
-                         testing::Values(CrashCase{L"crash-init", "info:Calling init..."},
-                                         CrashCase{L"crash-descriptor",
-                                                   "info:Reading plugin descriptor 1..."},
-                                         CrashCase{L"crash-deinit", "info:Calling deinit..."}),
-                         [](const testing::TestParamInfo<CrashCase>& info) {
-                             std::string name;
-                             for (const wchar_t* c = info.param.plugin; *c; ++c) {
-                                 name += *c == L'-' ? '_' : static_cast<char>(*c);
-                             }
-                             return name;
-                         });
 
 }  // namespace

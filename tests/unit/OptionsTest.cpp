@@ -33,7 +33,7 @@ TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
                        L"--server",
                        L"s.exe",
                        L"--format",
-                       L"clap,vst2,clap",
+                       L"clap,vst3,vst2,clap",
                        L"--",
                        L"--help",
                        L"b"},
@@ -48,7 +48,8 @@ TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
     EXPECT_EQ(options.server, L"s.exe");
     EXPECT_TRUE(options.retryFailed);
     EXPECT_EQ(options.formats, (std::vector<protocol::PluginFormat>{
-                                   protocol::PluginFormat::kClap, protocol::PluginFormat::kVst2}));
+                                   protocol::PluginFormat::kClap, protocol::PluginFormat::kVst3,
+                                   protocol::PluginFormat::kVst2}));
     EXPECT_FALSE(options.help);
     EXPECT_FALSE(options.listFolders);
 
@@ -58,7 +59,8 @@ TEST(Options, ValuesAreTakenAndEverythingElseIsAPath) {
     EXPECT_TRUE(standard.listFolders);
     EXPECT_TRUE(standard.paths.empty());
     EXPECT_EQ(standard.formats, (std::vector<protocol::PluginFormat>{
-                                    protocol::PluginFormat::kVst2, protocol::PluginFormat::kClap}));
+                                    protocol::PluginFormat::kVst2, protocol::PluginFormat::kClap,
+                                    protocol::PluginFormat::kVst3}));
 
     Options help;
     EXPECT_TRUE(Parse({L"--help"}, help, problem));
@@ -70,10 +72,10 @@ TEST(Options, BadCommandLinesSayWhatIsWrong) {
         std::vector<std::wstring> arguments;
         std::string problem;
     } kCases[] = {
-        {{L"--format", L"vst3", L"x"},
-         "--format takes formats separated by commas (vst2, clap), not vst3"},
+        {{L"--format", L"vst4", L"x"},
+         "--format takes formats separated by commas (vst2, clap, vst3), not vst4"},
         {{L"--format", L"clap,", L"x"},
-         "--format takes formats separated by commas (vst2, clap), not clap,"},
+         "--format takes formats separated by commas (vst2, clap, vst3), not clap,"},
         {{L"--list-folders", L"x"}, "--list-folders takes no PATH"},
         {{L"--jobs", L"0", L"x"}, "--jobs takes a whole number from 1 to 256, not 0"},
         {{L"--jobs", L"257", L"x"}, "--jobs takes a whole number from 1 to 256, not 257"},

@@ -23,6 +23,11 @@ auto Fields(const ClapReport& r) {
     return std::tie(r.error, r.platform, r.fileVersion, r.clapVersion, r.plugins);
 }
 
+auto Fields(const Vst3Report& r) {
+    return std::tie(r.error, r.platform, r.fileVersion, r.factoryVendor, r.factoryUrl,
+                    r.factoryEmail, r.factoryFlags, r.classes);
+}
+
 auto Fields(const ScanRecord& r) {
     return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error,
                     r.warnings, r.seconds);
@@ -77,19 +82,33 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     clapFailed.error = clapFailed.clapReport.error = "init returned false";
     clapFailed.clapReport.plugins.clear();
 
-    for (const ScanRecord& record : {Answered(), crashed, unconfirmed, clapPlugin, clapFailed}) {
+    // A VST3 record stands for one class of its module.
+    ScanRecord vst3Class;
+    vst3Class.path = L"C:\\Plugins\\Delay.vst3";
+    vst3Class.format = protocol::PluginFormat::kVst3;
+    vst3Class.status = ScanStatus::kOk;
+    vst3Class.hasReport = true;
+    vst3Class.vst3Report = {"", "x64", "1.2.0.0", "V", "u", "e", 16, {}};
+    vst3Class.vst3Report.classes = {{"000102030405060708090A0B0C0D0EFF", "Audio Module Class",
+                                     "Delay \xC3\xA9", "V", "1.2.0", "VST 3.7.9", "Fx|Delay",
+                                     0x7FFFFFFF, 0xFFFFFFFFu}};
+
+    for (const ScanRecord& record : {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, vst3Class}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.end), Fields(record.end));
         EXPECT_EQ(Fields(read.report), Fields(record.report));
         EXPECT_EQ(Fields(read.clapReport), Fields(record.clapReport));
+        EXPECT_EQ(Fields(read.vst3Report), Fields(record.vst3Report));
         ASSERT_EQ(read.unconfirmed.has_value(), record.unconfirmed.has_value());
         if (!record.unconfirmed) continue;
         EXPECT_EQ(read.unconfirmed->status, record.unconfirmed->status);
         EXPECT_EQ(read.unconfirmed->error, record.unconfirmed->error);
         EXPECT_EQ(Fields(read.unconfirmed->end), Fields(record.unconfirmed->end));
     }
+    EXPECT_EQ(RecordToJson(vst3Class)["subCategoryList"],
+              ordered_json::parse(R"(["Fx", "Delay"])"));
     EXPECT_EQ(RecordToJson(clapPlugin)["format"], "clap");
     EXPECT_EQ(RecordToJson(crashed)["format"], "vst2");
 }

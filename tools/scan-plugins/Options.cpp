@@ -7,12 +7,13 @@
 
 const char kUsage[] =
     "usage: scan-plugins [options] [PATH...]\n"
-    "Scans VST 2 and CLAP plugin files, and the .dll and .clap files in folders and\n"
-    "their subfolders, each in a scan server of its own, and writes one JSON record\n"
-    "per plugin, per sub-plugin of a shell and per plugin in a CLAP file. Without a\n"
-    "PATH it scans the standard plugin folders that exist (see --list-folders).\n"
+    "Scans plugins (VST 2 .dll, CLAP .clap, VST3 .vst3 files and bundles), named or\n"
+    "found in folders and their subfolders, each in a scan server of its own, and\n"
+    "writes one JSON record per plugin, per sub-plugin of a shell, per plugin in a\n"
+    "CLAP file and per audio processor of a VST3 module. Without a PATH it scans the\n"
+    "standard plugin folders that exist (see --list-folders).\n"
     "\n"
-    "  --format LIST      only these formats, separated by commas: vst2, clap\n"
+    "  --format LIST      only these formats, separated by commas: vst2, clap, vst3\n"
     "                     (default: all)\n"
     "  --list-folders     print the standard folders and where each comes from\n"
     "  --out FILE         write the records to FILE instead of standard output\n"

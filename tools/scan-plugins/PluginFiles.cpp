@@ -25,6 +25,25 @@ FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
     return stamp;
 }
 
+std::wstring BundleModule(const std::wstring& bundle, const std::wstring& name) {
+    return bundle + protocol::kVst3BundleModuleFolder + name;
+}
+
+bool IsVst3Bundle(const std::wstring& folderName) {
+    return protocol::HasFormatSuffix(folderName.c_str(), folderName.size(),
+                                     protocol::PluginFormat::kVst3);
+}
+
+// A bundle changes when its module does; one without its module has no stamp.
+FileStamp BundleStamp(const std::wstring& bundle, const std::wstring& name) {
+    std::wstring module = BundleModule(bundle, name);
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (!GetFileAttributesExW(module.c_str(), GetFileExInfoStandard, &attributes)) {
+        return FileStamp();
+    }
+    return StampOf(attributes.nFileSizeHigh, attributes.nFileSizeLow, attributes.ftLastWriteTime);
+}
+
 // The format whose files the name is one of, among those asked for.
 bool FindFileFormat(const std::wstring& name, const FormatList& formats,
                     protocol::PluginFormat& format) {
@@ -57,6 +76,15 @@ bool ReadFolder(const std::wstring& folder, const FormatList& formats,
         std::wstring name = found.cFileName;
         if (name == L"." || name == L"..") continue;
         bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        // A bundle is one plugin, never a folder of plugins.
+        if (isFolder && IsVst3Bundle(name)) {
+            if (std::find(formats.begin(), formats.end(), protocol::PluginFormat::kVst3) !=
+                formats.end()) {
+                entries.push_back({name, false, BundleStamp(folder + L"\\" + name, name),
+                                   protocol::PluginFormat::kVst3});
+            }
+            continue;
+        }
         if (isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
         protocol::PluginFormat format = protocol::PluginFormat::kVst2;
         if (!isFolder && !FindFileFormat(name, formats, format)) continue;
@@ -147,12 +175,15 @@ Collection CollectPluginFiles(const std::vector<SearchRoot>& roots) {
                 (absent ? "no such file or folder" : SystemErrorText(error)));
             continue;
         }
-        if (attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+        bool isFolder = attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (isFolder && IsVst3Bundle(name)) {
+            collector.AddFile(path, name, BundleStamp(path, name), protocol::PluginFormat::kVst3);
+        } else if (isFolder) {
             collector.AddFolder(path.back() == L'\\' ? path.substr(0, path.size() - 1) : path, L"",
                                 root.formats);
         } else {
             // A file named is taken whatever its name, as the server would scan it.
-            std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
             collector.AddFile(path, name,
                               StampOf(attributes.nFileSizeHigh, attributes.nFileSizeLow,
                                       attributes.ftLastWriteTime),
@@ -160,4 +191,13 @@ Collection CollectPluginFiles(const std::vector<SearchRoot>& roots) {
         }
     }
     return collection;
+}
+
+std::wstring ModuleFile(const PluginFile& file) {
+    DWORD attributes = GetFileAttributesW(file.path.c_str());
+    if (file.format != protocol::PluginFormat::kVst3 || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return file.path;
+    }
+    return BundleModule(file.path, file.path.substr(file.path.find_last_of(L"\\/") + 1));
 }

@@ -1,6 +1,6 @@
 // The plugin files to scan: files named as they are, folders searched
-// recursively for the files of the formats asked for (.dll, .clap), in a
-// stable order.
+// recursively for the files of the formats asked for (.dll, .clap, .vst3) and
+// for VST3 bundles, in a stable order. A VST3 bundle counts as one file.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +20,9 @@ struct FileStamp {
 bool operator==(const FileStamp& a, const FileStamp& b);
 
 struct PluginFile {
-    std::wstring path;       // absolute
+    std::wstring path;       // absolute; of a VST3 bundle its folder
     std::wstring shownName;  // relative to the folder it was found in
-    FileStamp stamp;
+    FileStamp stamp;         // of a VST3 bundle its module's
     protocol::PluginFormat format = protocol::PluginFormat::kVst2;  // as the server scans it
 };
 
@@ -41,6 +41,10 @@ struct Collection {
 };
 
 Collection CollectPluginFiles(const std::vector<SearchRoot>& roots);
+
+// The library the server loads for the file: a VST3 bundle's module inside it,
+// else the file itself.
+std::wstring ModuleFile(const PluginFile& file);
 
 std::wstring AbsolutePath(const std::wstring& path);
 // Windows paths compare without regard to letter case.

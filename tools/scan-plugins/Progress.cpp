@@ -54,8 +54,8 @@ std::string ElapsedText(double seconds) {
 }
 
 double FileSeconds(const FileWork& work) {
-    // The plugins of a CLAP file come from one scan and each carry its time.
-    if (work.file.format == protocol::PluginFormat::kClap) return work.records.front().seconds;
+    // The plugins of a CLAP file or VST3 module come from one scan and each carry its time.
+    if (work.file.format != protocol::PluginFormat::kVst2) return work.records.front().seconds;
     double seconds = 0;
     for (const ScanRecord& record : work.records) seconds += record.seconds;
     return seconds;
@@ -64,7 +64,7 @@ double FileSeconds(const FileWork& work) {
 // "shell.dll, 2 sub-plugins (ok)", "several.clap, 3 plugins (ok)" or "synth.dll (ok)".
 std::string Outcome(const FileWork& work) {
     std::string text = Utf8FromWide(work.file.shownName);
-    if (work.records.size() > 1 && work.file.format == protocol::PluginFormat::kClap) {
+    if (work.records.size() > 1 && work.file.format != protocol::PluginFormat::kVst2) {
         text += ", " + std::to_string(work.records.size()) + " plugins";
     } else if (work.records.size() > 1) {
         size_t subPlugins = work.records.size() - 1;

@@ -10,8 +10,10 @@ using nlohmann::ordered_json;
 namespace {
 
 constexpr char kFormat[] = "scan-plugins cache";
-// Version 2: every record names its format.
-constexpr int kVersion = 2;
+// Version 2: every record names its format. Version 3: a .vst3 file or
+// bundle is a VST3 module (a bundle stamped by its module file), no longer a
+// VST 2 library.
+constexpr int kVersion = 3;
 
 bool ReadUnsigned(const ordered_json& object, const char* key, uint64_t& number) {
     auto member = object.find(key);

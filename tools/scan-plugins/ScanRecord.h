@@ -1,6 +1,6 @@
-// One record of the output: a plugin file, one sub-plugin of a shell, or one
-// plugin in a CLAP file, with how its scan ended and, when the server
-// answered, its report.
+// One record of the output: a plugin file, one sub-plugin of a shell, one
+// plugin in a CLAP file or one audio processor class of a VST3 module, with
+// how its scan ended and, when the server answered, its report.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 
 #include "host/ClapReport.h"
 #include "host/PluginReport.h"
+#include "host/Vst3Report.h"
 #include "protocol/PluginFormat.h"
 
 enum class ScanStatus { kOk, kError, kUnsupported, kCrashed, kTimedOut, kServerFailed };
@@ -47,6 +48,10 @@ struct ScanRecord {
     // Of a CLAP record: the file's report with only this record's plugin, or
     // none when the file gave none.
     ClapReport clapReport;
+    // Of a VST3 record: the module's report with only this record's class
+    // (its vendor the factory's where it names none), or none when the module
+    // gave none.
+    Vst3Report vst3Report;
     // The report's error, or why there is no report.
     std::string error;
     ServerEnd end;

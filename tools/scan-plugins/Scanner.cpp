@@ -52,6 +52,36 @@ bool RecordUnsupported(const std::wstring& path, ScanRecord& record) {
     return true;
 }
 
+// The classes a user picks, each with the factory's vendor where it names none.
+void KeepAudioProcessors(Vst3Report& report) {
+    std::vector<Vst3Class> processors;
+    for (Vst3Class& found : report.classes) {
+        if (found.category != kVst3AudioModuleClass) continue;
+        if (found.vendor.empty()) found.vendor = report.factoryVendor;
+        processors.push_back(std::move(found));
+    }
+    report.classes = std::move(processors);
+}
+
+// One record per item of the file's list, each the file's record with that
+// item alone in the list and the time of the file's one scan; the file's own
+// record when the list is empty, an error when the scan succeeded all the same.
+template <typename Report, typename Item>
+void AddRecordPerItem(ScanRecord& file, Report& report, std::vector<Item>& list, const char* noItem,
+                      std::vector<ScanRecord>& records) {
+    std::vector<Item> items = std::move(list);
+    list.clear();
+    if (file.status == ScanStatus::kOk && items.empty()) {
+        file.status = ScanStatus::kError;
+        file.error = report.error = noItem;
+    }
+    if (items.empty()) records.push_back(file);
+    for (Item& item : items) {
+        list.assign(1, std::move(item));
+        records.push_back(file);
+    }
+}
+
 }  // namespace
 
 ScanRun::ScanRun(const ScanSettings& settings, std::vector<FileWork>& work)
@@ -150,12 +180,12 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     ScanRecord plugin;
     plugin.path = work.file.path;
     plugin.format = work.file.format;
-    if (RecordUnsupported(work.file.path, plugin)) {
+    if (RecordUnsupported(ModuleFile(work.file), plugin)) {
         work.records.push_back(plugin);
         return true;
     }
-    if (work.file.format == protocol::PluginFormat::kClap) {
-        return ScanClapFile(client, work, failure);
+    if (work.file.format != protocol::PluginFormat::kVst2) {
+        return ScanListingFile(client, work, failure);
     }
     if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
     work.records.push_back(plugin);
@@ -173,26 +203,18 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     return true;
 }
 
-bool ScanRun::ScanClapFile(ScanClient& client, FileWork& work, std::string& failure) {
+bool ScanRun::ScanListingFile(ScanClient& client, FileWork& work, std::string& failure) {
     ScanRecord file;
     file.path = work.file.path;
-    file.format = protocol::PluginFormat::kClap;
+    file.format = work.file.format;
     if (!ScanRequest(client, work.file.path, file, failure)) return false;
-    std::vector<ClapPlugin> plugins = std::move(file.clapReport.plugins);
-    file.clapReport.plugins.clear();
-    if (file.status == ScanStatus::kOk && plugins.empty()) {
-        file.status = ScanStatus::kError;
-        file.error = file.clapReport.error = "The file holds no CLAP plugin";
-    }
-    if (plugins.empty()) {
-        work.records.push_back(std::move(file));
-        return true;
-    }
-    // Every plugin's record carries the time of the file's one scan.
-    for (ClapPlugin& plugin : plugins) {
-        ScanRecord record = file;
-        record.clapReport.plugins.push_back(std::move(plugin));
-        work.records.push_back(std::move(record));
+    if (file.format == protocol::PluginFormat::kClap) {
+        AddRecordPerItem(file, file.clapReport, file.clapReport.plugins,
+                         "The file holds no CLAP plugin", work.records);
+    } else {
+        KeepAudioProcessors(file.vst3Report);
+        AddRecordPerItem(file, file.vst3Report, file.vst3Report.classes,
+                         "The module holds no audio processor class", work.records);
     }
     return true;
 }
@@ -235,9 +257,8 @@ bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanReco
                 record.hasReport = true;
                 record.report = answer.report;
                 record.clapReport = answer.clapReport;
-                record.error = record.format == protocol::PluginFormat::kClap
-                                   ? answer.clapReport.error
-                                   : answer.report.error;
+                record.vst3Report = answer.vst3Report;
+                record.error = ReportError(answer);
                 record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
             } else {
                 record.status = ScanStatus::kError;

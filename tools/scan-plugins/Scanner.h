@@ -2,8 +2,8 @@
 // server and takes the next file; a crash or a timeout costs the worker its
 // server, and it starts a new one to scan that plugin again alone before the
 // failure is recorded. Shells are scanned with their sub-plugins on the same
-// server; a CLAP file gives all its plugins in one answer. Files no server can
-// load are recorded without a request.
+// server; a CLAP file gives all its plugins, a VST3 module all its classes, in
+// one answer. Files no server can load are recorded without a request.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +29,8 @@ struct FileWork {
     PluginFile file;
     bool fromCache = false;
     // The file's own record, then its sub-plugins; for a CLAP file one record
-    // per plugin, or the file's own when it gave none.
+    // per plugin, for a VST3 module one per audio processor class, or the
+    // file's own when it gave none.
     std::vector<ScanRecord> records;
 };
 
@@ -60,7 +61,8 @@ private:
     void ReportWorkerFailure(unsigned worker, const std::string& failure);
     void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
-    [[nodiscard]] bool ScanClapFile(ScanClient& client, FileWork& work, std::string& failure);
+    // A CLAP file or VST3 module: one request lists all its plugins.
+    [[nodiscard]] bool ScanListingFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
     [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,

@@ -36,6 +36,8 @@ constexpr Place kPlaces[] = {
     {PluginFormat::kClap, Source::kFolderInVariable, L"COMMONPROGRAMFILES", L"CLAP"},
     {PluginFormat::kClap, Source::kFolderInVariable, L"LOCALAPPDATA", L"Programs\\Common\\CLAP"},
     {PluginFormat::kClap, Source::kListInVariable, L"CLAP_PATH", nullptr},
+    {PluginFormat::kVst3, Source::kFolderInVariable, L"COMMONPROGRAMFILES", L"VST3"},
+    {PluginFormat::kVst3, Source::kFolderInVariable, L"LOCALAPPDATA", L"Programs\\Common\\VST3"},
 };
 
 // Empty when the variable is not set.

@@ -4,6 +4,7 @@
 
 #include "host/ArgumentQuoting.h"
 #include "host/ServerProcess.h"
+#include "host/Text.h"
 #include "platform/KernelHandles.h"
 
 namespace {
@@ -63,6 +64,18 @@ void TempFolder::CopyPlugin(const std::wstring& name, const std::wstring& subfol
     CreateDirectoryW(folder.c_str(), nullptr);
     CopyFileW((ProgramDirectory() + L"plugins\\" + name + suffix).c_str(),
               (folder + L"\\" + name + suffix).c_str(), FALSE);
+}
+
+void TempFolder::CopyVst3Bundle(const std::wstring& name, const std::wstring& subfolder) {
+    const std::wstring bundle = name + L".vst3";
+    const std::wstring inside = bundle + L"\\Contents\\x86_64-win";
+    std::wstring folder = subfolder.empty() ? path_ : path_ + L"\\" + subfolder;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* part : {L"", L"\\Contents", L"\\Contents\\x86_64-win"}) {
+        CreateDirectoryW((folder + L"\\" + bundle + part).c_str(), nullptr);
+    }
+    CopyFileW((ProgramDirectory() + L"plugins\\" + inside + L"\\" + bundle).c_str(),
+              (folder + L"\\" + inside + L"\\" + bundle).c_str(), FALSE);
 }
 
 void TempFolder::WriteFile(const std::wstring& relativePath, const std::string& bytes) {
@@ -187,4 +200,38 @@ void StartedProgram::Kill() {
     }
     process_.Close();
     job_.Close();
+}
+
+std::vector<std::wstring> CachedFolderScanArguments(const TempFolder& folder) {
+    return {L"--jobs",    L"2",
+            L"--timeout", L"8",
+            L"--cache",   folder.Path() + L"\\cache.json",
+            L"--dumps",   folder.Path() + L"\\dumps",
+            folder.Path()};
+}
+
+std::vector<std::string> Outline(const TempFolder& folder, const nlohmann::json& records,
+                                 const char* member) {
+    std::vector<std::string> lines;
+    std::string prefix = Utf8FromWide(folder.Path()) + "\\";
+    for (const nlohmann::json& record : records) {
+        std::string path = record["path"].get<std::string>();
+        if (path.rfind(prefix, 0) == 0) path = path.substr(prefix.size());
+        lines.push_back(path + " " + record["format"].get<std::string>() + " " +
+                        record["status"].get<std::string>() + " " +
+                        record.value(member, record["error"].get<std::string>()));
+    }
+    return lines;
+}
+
+ScopedVariable::ScopedVariable(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t old[32768];
+    DWORD length = GetEnvironmentVariableW(name, old, 32768);
+    wasSet_ = length > 0 && length < 32768;
+    if (wasSet_) old_ = old;
+    SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedVariable::~ScopedVariable() {
+    SetEnvironmentVariableW(name_, wasSet_ ? old_.c_str() : nullptr);
 }

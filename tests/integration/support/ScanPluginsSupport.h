@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
     // Copies bin/plugins/<name><suffix> to <folder>\<subfolder>\<name><suffix>.
     void CopyPlugin(const std::wstring& name, const std::wstring& subfolder = L"",
                     const std::wstring& suffix = L".dll");
+    // Copies the bundle bin/plugins/<name>.vst3 (its x64 module) into <folder>\<subfolder>.
+    void CopyVst3Bundle(const std::wstring& name, const std::wstring& subfolder = L"");
     void WriteFile(const std::wstring& relativePath, const std::string& bytes);
 
 private:
@@ -64,3 +67,27 @@ std::string ReadBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Names of the files in a folder that match the pattern, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring& folder, const std::wstring& pattern);
+
+// The arguments of a run over the whole folder: two servers, 8 s for each
+// plugin, the cache and the dumps inside the folder.
+std::vector<std::wstring> CachedFolderScanArguments(const TempFolder& folder);
+
+// "relative path, format, status, member or error", one line per record in
+// output order: the record's `member` when it has one, else its error.
+std::vector<std::string> Outline(const TempFolder& folder, const nlohmann::json& records,
+                                 const char* member);
+
+// Sets an environment variable for the programs a test starts, and puts the
+// old value back.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const std::wstring& value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+    bool wasSet_;
+    std::wstring old_;
+};

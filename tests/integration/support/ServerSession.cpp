@@ -1,9 +1,18 @@
 #include "support/ServerSession.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
+#include <regex>
 
-std::wstring ServerPath() { return ProgramDirectory() + L"ScanServer-x64.exe"; }
+#include "host/DumpFolder.h"
+#include "protocol/Protocol.h"
+
+std::wstring ServerPath() {
+    return ProgramDirectory() + L"ScanServer-x64.exe";
+}
 
 std::wstring PluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".dll";
@@ -11,6 +20,10 @@ std::wstring PluginPath(const std::wstring& name) {
 
 std::wstring ClapPluginPath(const std::wstring& name) {
     return ProgramDirectory() + L"plugins\\" + name + L".clap";
+}
+
+std::wstring Vst3PluginPath(const std::wstring& name) {
+    return ProgramDirectory() + L"plugins\\" + name + L".vst3";
 }
 
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch) {
@@ -36,6 +49,79 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
     return session;
 }
 
+namespace {
+
+// The warn, error and report lines of one request's output.
+std::string Outcome(const std::string& output) {
+    std::string outcome;
+    for (const std::string& line : SplitLines(output)) {
+        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
+            line.rfind("warn:", 0) == 0) {
+            outcome += line;
+        }
+    }
+    return outcome;
+}
+
+}  // namespace
+
+std::vector<std::string> RequestOutputs(const std::string& transcript) {
+    std::vector<std::string> outputs;
+    size_t at = transcript.find("ready:\n");
+    while (at != std::string::npos) {
+        size_t next = transcript.find("ready:\n", at + 7);
+        if (next == std::string::npos) break;
+        outputs.push_back(transcript.substr(at + 7, next - at - 7));
+        at = next;
+    }
+    return outputs;
+}
+
+void ExpectOutcomes(const std::vector<RequestOutcome>& cases) {
+    std::vector<std::string> requests;
+    for (const RequestOutcome& each : cases) requests.push_back(Utf8FromWide(each.path));
+    Session session = RunSession(requests);
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, 0u);
+    std::vector<std::string> outputs = RequestOutputs(session.transcript);
+    ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
+    for (size_t at = 0; at < requests.size(); ++at) {
+        EXPECT_EQ(Outcome(outputs[at]), cases[at].outcome) << requests[at];
+    }
+}
+
+std::string JsonEscapedPath(const std::string& path) {
+    return std::regex_replace(std::regex_replace(path, std::regex("\\\\"), "\\\\"), std::regex("/"),
+                              "\\/");
+}
+
+void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine) {
+    static int count = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring dumps = std::wstring(temp) + L"crash-dumps-" +
+                         std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
+    CreateDirectoryW(dumps.c_str(), nullptr);
+    ServerLaunch launch;
+    launch.dumpDirectory = dumps;
+    Session session = RunSession({Utf8FromWide(request), "never-sent.dll"}, launch);
+    ASSERT_TRUE(session.exited);
+    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
+    std::string ending = lastLine + "\n";
+    ASSERT_GE(session.transcript.size(), ending.size()) << session.transcript;
+    EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
+    EXPECT_EQ(session.transcript.find(">:"), std::string::npos);
+    ASSERT_EQ(ListDumps(dumps).size(), 1u);
+    std::wstring dump = NewDump(dumps, {});
+    std::ifstream file(dump.c_str(), std::ios::binary);
+    char magic[4] = {};
+    file.read(magic, 4);
+    file.close();
+    EXPECT_EQ(std::string(magic, 4), "MDMP");
+    DeleteFileW(dump.c_str());
+    RemoveDirectoryW(dumps.c_str());
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -56,7 +142,9 @@ size_t CountLines(const std::string& text, const std::string& line) {
 
 namespace {
 
-const char* Flag(bool value) { return value ? "true" : "false"; }
+const char* Flag(bool value) {
+    return value ? "true" : "false";
+}
 
 std::string Printf(const char* format, ...) {
     char buffer[2048];

@@ -14,6 +14,8 @@ std::wstring ServerPath();
 std::wstring PluginPath(const std::wstring& name);
 // bin/plugins/<name>.clap
 std::wstring ClapPluginPath(const std::wstring& name);
+// bin/plugins/<name>.vst3, a module file or a bundle folder
+std::wstring Vst3PluginPath(const std::wstring& name);
 
 struct Session {
     std::string transcript;
@@ -24,6 +26,22 @@ struct Session {
 // Starts the server, sends each request after its "ready:", closes the input
 // after the last prompt and waits for the end of the process.
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch = {});
+
+// What the server wrote for each request, up to (not including) the next prompt.
+std::vector<std::string> RequestOutputs(const std::string& transcript);
+struct RequestOutcome {
+    std::wstring path;
+    // The warn, error and report lines of the answer.
+    std::string outcome;
+};
+// Sends the paths to one server, which must answer each with its outcome and
+// end with exit code 0.
+void ExpectOutcomes(const std::vector<RequestOutcome>& cases);
+// An ASCII path as a JSON string body.
+std::string JsonEscapedPath(const std::string& path);
+// Sends the request, after which the server must crash: exit code 9 right
+// after the last line given, no report, one minidump in a folder of its own.
+void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine);
 
 std::vector<std::string> SplitLines(const std::string& text);
 size_t CountLines(const std::string& text, const std::string& line);

@@ -1,0 +1,50 @@
+// The report a scan server gives for a VST3 module, read from its JSON
+// (trailing commas and all), with texts unescaped to UTF-8; and the members
+// that records of VST3 classes store.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+// The category of the audio processors a user picks; the other classes of a
+// module are their controllers and helpers.
+constexpr char kVst3AudioModuleClass[] = "Audio Module Class";
+
+struct Vst3Class {
+    std::string cid;  // 32 upper-case hexadecimal digits
+    std::string category;
+    std::string name;
+    std::string vendor;  // often empty: the factory's vendor stands for it
+    std::string version;
+    std::string sdkVersion;
+    std::string subCategories;  // separated by "|"
+    int32_t cardinality = 0;
+    uint32_t classFlags = 0;
+};
+
+struct Vst3Report {
+    std::string error;
+    std::string platform;
+    std::string fileVersion;  // the module's version resource
+    std::string factoryVendor;
+    std::string factoryUrl;
+    std::string factoryEmail;
+    int32_t factoryFlags = 0;
+    std::vector<Vst3Class> classes;  // in the server's order
+};
+
+bool operator==(const Vst3Class& a, const Vst3Class& b);
+
+// The report as the server writes it, without the channel names.
+[[nodiscard]] bool ParseVst3Report(const std::string& text, Vst3Report& report);
+// A parsed report object whose "format" is "vst3".
+[[nodiscard]] bool ReadVst3Report(const nlohmann::ordered_json& object, Vst3Report& report);
+
+// The module's members (error, platform, fileVersion and the factory's) and
+// one class's members, each in an object of their own or side by side in one.
+[[nodiscard]] bool ReadVst3ModuleMembers(const nlohmann::ordered_json& object, Vst3Report& report);
+void WriteVst3ModuleMembers(const Vst3Report& report, nlohmann::ordered_json& object);
+[[nodiscard]] bool ReadVst3ClassMembers(const nlohmann::ordered_json& object, Vst3Class& found);
+void WriteVst3ClassMembers(const Vst3Class& found, nlohmann::ordered_json& object);

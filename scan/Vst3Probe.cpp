@@ -1,0 +1,220 @@
+#include "scan/Vst3Probe.h"
+
+#include <cstring>
+#include <new>
+
+#include "channel/OutputChannel.h"
+#include "crash/CrashFilter.h"
+#include "foundation/Utf16Text.h"
+#include "foundation/Utf8Text.h"
+#include "platform/UniqueOwner.h"
+#include "scan/Vst3.h"
+#include "scan/Vst3Result.h"
+
+namespace {
+
+using namespace vst3;
+
+// The module may have replaced the crash filter before any of its calls, and
+// during it.
+template <typename Call>
+auto CallModule(Call call) {
+    InstallCrashFilter();
+    auto answer = call();
+    InstallCrashFilter();
+    return answer;
+}
+
+// One reference the scan holds on the factory.
+template <typename Interface>
+struct ReferenceTraits : NullIsInvalid<Interface*> {
+    static void Close(Interface* object) {
+        CallModule([object] { return object->vtbl->release(object); });
+    }
+};
+
+template <typename Interface>
+using Reference = UniqueOwner<ReferenceTraits<Interface>>;
+
+struct Factories {
+    Reference<IPluginFactory> factory;
+    Reference<IPluginFactory2> factory2;  // each may be missing
+    Reference<IPluginFactory3> factory3;
+};
+
+bool Fail(Vst3ScanResult& result, const wchar_t* error) {
+    if (!result.error.Assign(error)) result.error.Release();
+    return false;
+}
+
+template <size_t N>
+WideString ReadText(const char (&text)[N]) {
+    return FromUtf8UpTo(text, static_cast<int32_t>(N));
+}
+
+template <size_t N>
+WideString ReadText(const char16_t (&text)[N]) {
+    return FromUtf16UpTo(text, static_cast<int32_t>(N));
+}
+
+// What every class record holds.
+template <typename Info>
+void ReadClassBasics(const Info& info, CVst3Class& found) {
+    std::memcpy(found.cid, info.cid, sizeof(found.cid));
+    found.cardinality = info.cardinality;
+    found.category = ReadText(info.category);
+    found.name = ReadText(info.name);
+}
+
+// What the records of IPluginFactory2 and IPluginFactory3 add.
+template <typename Info>
+void ReadClassDetails(const Info& info, CVst3Class& found) {
+    ReadClassBasics(info, found);
+    found.classFlags = info.classFlags;
+    found.subCategories = ReadText(info.subCategories);
+    found.vendor = ReadText(info.vendor);
+    found.version = ReadText(info.version);
+    found.sdkVersion = ReadText(info.sdkVersion);
+}
+
+// One record call; the record is zeroed first, so that a call that fails
+// leaves nothing of an earlier one.
+template <typename Interface, typename Info>
+tresult AskClassRecord(Interface* object, tresult (*call)(void*, int32_t, Info*), int32_t index,
+                       const wchar_t* callName, Info& info) {
+    WriteInfo(L"Reading class %i with %s...\n", index, callName);
+    std::memset(&info, 0, sizeof(info));
+    return CallModule([&] { return call(object, index, &info); });
+}
+
+// The fullest record the factory gives for the class: a real module answers
+// only the UTF-16 call for some classes and fails the others with zeroed
+// data. False, with a warning, when every call failed.
+bool ReadClass(const Factories& factories, int32_t index, CVst3Class& found) {
+    if (IPluginFactory3* factory3 = factories.factory3.Get()) {
+        PClassInfoW info;
+        if (AskClassRecord(factory3, factory3->vtbl->getClassInfoUnicode, index,
+                           L"getClassInfoUnicode", info) == kResultOk) {
+            ReadClassDetails(info, found);
+            return true;
+        }
+    }
+    if (IPluginFactory2* factory2 = factories.factory2.Get()) {
+        PClassInfo2 info;
+        if (AskClassRecord(factory2, factory2->vtbl->getClassInfo2, index, L"getClassInfo2",
+                           info) == kResultOk) {
+            ReadClassDetails(info, found);
+            return true;
+        }
+    }
+    IPluginFactory* factory = factories.factory.Get();
+    PClassInfo info;
+    tresult answer =
+        AskClassRecord(factory, factory->vtbl->getClassInfo, index, L"getClassInfo", info);
+    if (answer == kResultOk) {
+        ReadClassBasics(info, found);
+        return true;
+    }
+    WriteWarning(L"Class %i left out: the factory answered 0x%.8X\n", index, answer);
+    return false;
+}
+
+int32_t CountClasses(IPluginFactory* factory) {
+    WriteInfo(L"Counting classes...\n");
+    int32_t count = CallModule([factory] { return factory->vtbl->countClasses(factory); });
+    WriteInfo(L"Class count: %i\n", count);
+    if (count <= kMaxVst3Classes) return count;
+    WriteWarning(L"Class list cut after %i classes\n", kMaxVst3Classes);
+    return kMaxVst3Classes;
+}
+
+void ListClasses(const Factories& factories, Vst3ScanResult& result) {
+    int32_t count = CountClasses(factories.factory.Get());
+    for (int32_t index = 0; index < count; ++index) {
+        CVst3Class found;
+        if (!ReadClass(factories, index, found)) continue;
+        CVst3Class* kept = new (std::nothrow) CVst3Class(found);
+        if (!kept || !result.classes.Add(kept)) {
+            WriteWarning(L"Class list cut after %i classes, out of memory\n",
+                         result.classes.Count());
+            return;
+        }
+    }
+}
+
+void ReadFactoryInfo(IPluginFactory* factory, Vst3ScanResult& result) {
+    WriteInfo(L"Reading factory info...\n");
+    PFactoryInfo info = {};
+    tresult answer = CallModule([&] { return factory->vtbl->getFactoryInfo(factory, &info); });
+    if (answer != kResultOk) {
+        WriteWarning(L"Factory info left out: the factory answered 0x%.8X\n", answer);
+        return;
+    }
+    result.factoryVendor = ReadText(info.vendor);
+    result.factoryUrl = ReadText(info.url);
+    result.factoryEmail = ReadText(info.email);
+    result.factoryFlags = info.flags;
+}
+
+// Null when the factory does not offer the interface.
+template <typename Interface>
+Interface* QueryInterface(IPluginFactory* factory, const TUID& iid, const wchar_t* name) {
+    WriteInfo(L"Asking for %s...\n", name);
+    void* object = nullptr;
+    tresult answer =
+        CallModule([&] { return factory->vtbl->queryInterface(factory, iid.bytes, &object); });
+    if (answer == kResultOk && object) return static_cast<Interface*>(object);
+    WriteInfo(L"No %s: the factory answered 0x%.8X\n", name, answer);
+    return nullptr;
+}
+
+template <typename Interface>
+void Release(Reference<Interface>& reference, const wchar_t* name) {
+    if (!reference.IsValid()) return;
+    WriteInfo(L"Releasing %s...\n", name);
+    reference.Close();
+}
+
+[[nodiscard]] bool ReadFactory(GetFactoryProc getPluginFactory, Vst3ScanResult& result) {
+    WriteInfo(L"Calling GetPluginFactory...\n");
+    Factories factories;
+    factories.factory.Reset(CallModule(getPluginFactory));
+    if (!factories.factory.IsValid()) return Fail(result, L"GetPluginFactory returned NULL");
+    IPluginFactory* factory = factories.factory.Get();
+    ReadFactoryInfo(factory, result);
+    factories.factory3.Reset(
+        QueryInterface<IPluginFactory3>(factory, IPluginFactory3_iid, L"IPluginFactory3"));
+    factories.factory2.Reset(
+        QueryInterface<IPluginFactory2>(factory, IPluginFactory2_iid, L"IPluginFactory2"));
+    ListClasses(factories, result);
+    Release(factories.factory3, L"IPluginFactory3");
+    Release(factories.factory2, L"IPluginFactory2");
+    Release(factories.factory, L"the plugin factory");
+    return true;
+}
+
+template <typename Proc>
+Proc FindExport(HMODULE module, const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace
+
+bool ProbeVst3Module(HMODULE module, Vst3ScanResult& result) {
+    WriteInfo(L"Looking for GetPluginFactory in module %p\n", module);
+    auto getPluginFactory = FindExport<GetFactoryProc>(module, kGetPluginFactory);
+    if (!getPluginFactory) {
+        return Fail(result, L"Entry point GetPluginFactory not found, not a VST3 module");
+    }
+    if (auto initDll = FindExport<InitModuleProc>(module, kInitDll)) {
+        WriteInfo(L"Calling InitDll...\n");
+        // A module whose InitDll failed must not be called again, ExitDll included.
+        if (!CallModule(initDll)) return Fail(result, L"InitDll returned false");
+    }
+    bool read = ReadFactory(getPluginFactory, result);
+    if (auto exitDll = FindExport<ExitModuleProc>(module, kExitDll)) {
+        WriteInfo(L"Calling ExitDll...\n");
+        CallModule(exitDll);
+    }
+    return read;
+}

@@ -1,0 +1,109 @@
+// scan-plugins over VST3 modules as a user runs it: one record per audio
+// processor class, bundles taken whole, crashes and hangs recorded per
+// module, the cache keyed on a bundle's module, and the standard folders.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "host/Text.h"
+#include "platform/KernelHandles.h"
+#include "support/ScanPluginsSupport.h"
+
+namespace {
+
+using nlohmann::json;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+void SetLastWriteTime(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    FILETIME later = {0x12345678, 0x01D00000};
+    ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &later));
+}
+
+TEST(Vst3ScanPlugins, OneRecordPerAudioProcessorAndFailuresPerModuleThenTheCache) {
+    TempFolder folder;
+    const std::wstring nonAscii = L"Plugins \u00e9";
+    folder.CopyVst3Bundle(L"delay", nonAscii);
+    // A library inside a bundle is no plugin of its own.
+    folder.CopyPlugin(L"fast", nonAscii + L"\\delay.vst3\\Contents\\Resources");
+    for (const wchar_t* name :
+         {L"instruments", L"init-false", L"crash-class-info2", L"hang-init"}) {
+        folder.CopyPlugin(name, L"", L".vst3");
+    }
+    folder.CopyPlugin(L"synth");
+    std::vector<std::wstring> arguments = CachedFolderScanArguments(folder);
+
+    ProgramRun first = RunProgram(L"scan-plugins.exe", arguments);
+    ASSERT_TRUE(first.ended);
+    EXPECT_EQ(first.exitCode, 0u) << first.err;
+    json records = json::parse(first.out, nullptr, false);
+    ASSERT_TRUE(records.is_array()) << first.out;
+    const std::string delay = Utf8FromWide(nonAscii) + "\\delay.vst3";
+    const std::vector<std::string> outline = {
+        "crash-class-info2.vst3 vst3 crashed The plugin crashed the scan server (exit code 9)",
+        "hang-init.vst3 vst3 timedOut No answer within 8 s; the scan server was ended",
+        "init-false.vst3 vst3 error InitDll returned false",
+        "instruments.vst3 vst3 ok Test VST3 Synth",
+        "instruments.vst3 vst3 ok Test VST3 Sampler",
+        delay + " vst3 ok Test VST3 Delay",
+        "synth.dll vst2 ok Test Synth"};
+    EXPECT_EQ(Outline(folder, records, "name"), outline);
+    ASSERT_EQ(records.size(), 7u);
+    EXPECT_TRUE(records[0].contains("dump"));
+    // A class's own vendor, else its factory's.
+    EXPECT_EQ(records[3]["vendor"], "Other Vendor");
+    EXPECT_EQ(records[4]["vendor"], "Marlowind Tests");
+    EXPECT_EQ(records[4]["subCategoryList"], json::parse(R"(["Instrument", "Sampler", "Stereo"])"));
+    EXPECT_EQ(records[3]["seconds"], records[4]["seconds"]);
+    EXPECT_EQ(records[5]["fileVersion"], "1.2.0.0");
+    EXPECT_TRUE(Contains(first.err, "] instruments.vst3, 2 plugins (ok) ")) << first.err;
+    EXPECT_TRUE(Contains(first.err, "Records: 7 (ok 4, error 1, crashed 1, timed out 1)\n"));
+
+    // The bundle's folder stays as it was; its module has changed.
+    SetLastWriteTime(folder.Path() + L"\\" + nonAscii +
+                     L"\\delay.vst3\\Contents\\x86_64-win\\delay.vst3");
+    ProgramRun second = RunProgram(L"scan-plugins.exe", arguments);
+    EXPECT_EQ(second.exitCode, 0u) << second.err;
+    EXPECT_TRUE(Contains(second.err, "Scanned 1 of 6 plugin files in ")) << second.err;
+    EXPECT_EQ(Outline(folder, json::parse(second.out, nullptr, false), "name"), outline);
+}
+
+TEST(Vst3ScanPlugins, WithoutAPathTheVst3StandardFoldersThatExistAreScanned) {
+    TempFolder folder;
+    const std::wstring& root = folder.Path();
+    for (const wchar_t* parent :
+         {L"common", L"local", L"local\\Programs", L"local\\Programs\\Common"}) {
+        CreateDirectoryW((root + L"\\" + parent).c_str(), nullptr);
+    }
+    folder.CopyVst3Bundle(L"delay", L"common\\VST3");
+    folder.CopyPlugin(L"instruments", L"local\\Programs\\Common\\VST3", L".vst3");
+    // Wine gives a 64-bit process its COMMONPROGRAMFILES from the W6432 variable.
+    ScopedVariable common(L"COMMONPROGRAMFILES", root + L"\\common");
+    ScopedVariable common64(L"CommonProgramW6432", root + L"\\common");
+    ScopedVariable local(L"LOCALAPPDATA", root + L"\\local");
+
+    ProgramRun listed = RunProgram(L"scan-plugins.exe", {L"--list-folders", L"--format", L"vst3"});
+    EXPECT_EQ(listed.exitCode, 0u) << listed.err;
+    std::string base = Utf8FromWide(root);
+    EXPECT_EQ(listed.out, "vst3  " + base + "\\common\\VST3  (from %COMMONPROGRAMFILES%\\VST3)\n" +
+                              "vst3  " + base +
+                              "\\local\\Programs\\Common\\VST3  (from "
+                              "%LOCALAPPDATA%\\Programs\\Common\\VST3)\n");
+
+    ProgramRun scanned =
+        RunProgram(L"scan-plugins.exe", {L"--format", L"vst3", L"--dumps", root + L"\\dumps"});
+    EXPECT_EQ(scanned.exitCode, 0u) << scanned.err;
+    json records = json::parse(scanned.out, nullptr, false);
+    ASSERT_TRUE(records.is_array()) << scanned.out;
+    EXPECT_EQ(Outline(folder, records, "name"),
+              (std::vector<std::string>{
+                  "common\\VST3\\delay.vst3 vst3 ok Test VST3 Delay",
+                  "local\\Programs\\Common\\VST3\\instruments.vst3 vst3 ok Test VST3 Synth",
+                  "local\\Programs\\Common\\VST3\\instruments.vst3 vst3 ok Test VST3 Sampler"}));
+}
+
+}  // namespace
