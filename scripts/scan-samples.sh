@@ -28,6 +28,6 @@ offset=$(od -An -tu4 -j60 -N4 "$build/samples/x86.dll" | tr -d ' ')
 printf '\114\001' | dd of="$build/samples/x86.dll" bs=1 seek=$((offset + 4)) conv=notrunc 2>/dev/null
 cd "$build/bin"
 "$build/wine-run.sh" scan-plugins.exe --timeout 5 \
-    --out '..\scan-results.json' --dumps '..\scan-dumps' ..\samples
+    --out '..\scan-results.json' --dumps '..\scan-dumps' '..\samples'
 echo "The records are in $build/scan-results.json"
 echo "The crash dumps are in $build/scan-dumps"
