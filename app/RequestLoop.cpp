@@ -10,8 +10,8 @@ namespace {
 
 void AnswerRequest(RequestStatus status, const NarrowString& request) {
     if (status == RequestStatus::kTooLong) {
-        RejectScanRequest(Format(L"Request longer than %i bytes, not scanned",
-                                 protocol::kMaxRequestBytes));
+        RejectScanRequest(
+            Format(L"Request longer than %i bytes, not scanned", protocol::kMaxRequestBytes));
         return;
     }
     if (status == RequestStatus::kHoldsNul) {

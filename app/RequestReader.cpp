@@ -56,7 +56,6 @@ WideString WidenRequest(const NarrowString& request) {
     wchar_t* buffer = path.GetBuffer(bytes + 1);
     if (!buffer) return path;
     buffer[0] = 0;
-    MultiByteToWideChar(CP_UTF8, 0, request.Chars() ? request.Chars() : "", -1, buffer,
-                        bytes + 1);
+    MultiByteToWideChar(CP_UTF8, 0, request.Chars() ? request.Chars() : "", -1, buffer, bytes + 1);
     return path;
 }

@@ -10,8 +10,8 @@ namespace {
 
 UniqueHandle CopyForServer(HANDLE handle) {
     UniqueHandle copy;
-    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), copy.Receive(), 0,
-                         FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), copy.Receive(), 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
         return {};
     }
     return copy;

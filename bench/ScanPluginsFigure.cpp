@@ -87,9 +87,9 @@ struct ScanPluginsRun {
         DeleteFileW(outPath.c_str());
         CpuSampler sampler;
         double started = NowMilliseconds();
-        bool ran =
-            RunProgram(paths.scanPlugins,
-                       options + L" --out " + QuoteArgument(outPath) + L" " + QuoteArgument(folder), sampler);
+        bool ran = RunProgram(
+            paths.scanPlugins,
+            options + L" --out " + QuoteArgument(outPath) + L" " + QuoteArgument(folder), sampler);
         double elapsed = NowMilliseconds() - started;
         if (!ran || CountOccurrences(ReadWholeFile(outPath), "fast-") < settings.pluginCopies) {
             ++series.failures;

@@ -21,9 +21,13 @@ void WriteChannelLine(const char* channel, const wchar_t* format, va_list argume
 
 }  // namespace
 
-void SetOutputHandle(HANDLE output) { outputHandle = output; }
+void SetOutputHandle(HANDLE output) {
+    outputHandle = output;
+}
 
-HANDLE GetOutputHandle() { return outputHandle; }
+HANDLE GetOutputHandle() {
+    return outputHandle;
+}
 
 // One write and one flush per line, so the host has every line written
 // before a plugin gets the chance to crash the process. The write waits at the
@@ -37,7 +41,9 @@ void WriteWholeLine(const char* bytes, uint32_t length) {
     LeaveDumpLock();
 }
 
-void WritePrompt() { WriteWholeLine(protocol::kPromptLine, protocol::kPromptLineBytes); }
+void WritePrompt() {
+    WriteWholeLine(protocol::kPromptLine, protocol::kPromptLineBytes);
+}
 
 #define DEFINE_CHANNEL_WRITER(function, channel)      \
     void function(const wchar_t* format, ...) {       \

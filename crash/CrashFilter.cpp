@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cwchar>
 
+#include "crash/AbortHandler.h"
 #include "platform/KernelHandles.h"
 #include "protocol/Protocol.h"
-#include "crash/AbortHandler.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ void EndProcess() {
 
 // False when the name would not fit even the largest path; nothing is cut.
 [[nodiscard]] bool FormatDumpFileName(const SYSTEMTIME& time) {
-    int folderLength = _snwprintf(dumpFileName, kDumpFileNameCapacity, L"%s\\",
-                                  dumpDirectory.Chars());
+    int folderLength =
+        _snwprintf(dumpFileName, kDumpFileNameCapacity, L"%s\\", dumpDirectory.Chars());
     if (folderLength < 0 || static_cast<size_t>(folderLength) >= kDumpFileNameCapacity) {
         return false;
     }

@@ -9,13 +9,17 @@
 
 namespace shared_string_detail {
 
-void* AllocateBlock(size_t bytes) { return HeapAlloc(GetProcessHeap(), 0, bytes); }
+void* AllocateBlock(size_t bytes) {
+    return HeapAlloc(GetProcessHeap(), 0, bytes);
+}
 
 void* ReallocateBlock(void* block, size_t bytes) {
     return HeapReAlloc(GetProcessHeap(), 0, block, bytes);
 }
 
-void FreeBlock(void* block) { HeapFree(GetProcessHeap(), 0, block); }
+void FreeBlock(void* block) {
+    HeapFree(GetProcessHeap(), 0, block);
+}
 
 }  // namespace shared_string_detail
 
@@ -174,13 +178,17 @@ bool WideString::Append(const wchar_t* text, int32_t count) {
     return Insert(GetLength(), text, count);
 }
 
-bool NarrowString::Assign(const char* text) { return AssignCounted(text, CountUnits(text)); }
+bool NarrowString::Assign(const char* text) {
+    return AssignCounted(text, CountUnits(text));
+}
 
 bool NarrowString::Insert(int32_t position, const char* text) {
     return InsertCounted(position, text, CountUnits(text));
 }
 
-bool NarrowString::Append(const char* text) { return Insert(GetLength(), text); }
+bool NarrowString::Append(const char* text) {
+    return Insert(GetLength(), text);
+}
 
 bool operator==(const WideString& left, const WideString& right) {
     const wchar_t* a = left.Chars();

@@ -32,7 +32,9 @@ struct SelectionTraits {
     static bool IsValid(const Type& selection) {
         return selection.previous != nullptr && selection.previous != HGDI_ERROR;
     }
-    static void Close(const Type& selection) { SelectObject(selection.context, selection.previous); }
+    static void Close(const Type& selection) {
+        SelectObject(selection.context, selection.previous);
+    }
 };
 using UniqueSelection = UniqueOwner<SelectionTraits>;
 

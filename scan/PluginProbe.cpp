@@ -59,8 +59,7 @@ void SettleCategory(const AEffect* effect, ScanResult& result) {
 }
 
 void WarnOutOfMemory(const ScanResult& result) {
-    WriteWarning(L"Shell listing cut after %i sub-plugins, out of memory\n",
-                 result.shells.Count());
+    WriteWarning(L"Shell listing cut after %i sub-plugins, out of memory\n", result.shells.Count());
 }
 
 void ListShellPlugins(AEffect* effect, ScanResult& result) {
@@ -93,7 +92,9 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
 
 }  // namespace
 
-WideString QueryVendorString(AEffect* effect) { return QueryString(effect, effGetVendorString); }
+WideString QueryVendorString(AEffect* effect) {
+    return QueryString(effect, effGetVendorString);
+}
 
 int32_t QueryCanDo(AEffect* effect, const char* capability) {
     return static_cast<int32_t>(Dispatch(effect, effCanDo, const_cast<char*>(capability)));

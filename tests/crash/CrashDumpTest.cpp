@@ -104,7 +104,7 @@ std::vector<std::wstring> PossibleDumpNames(const CrashRun& run) {
         wchar_t name[64] = {};
         // The runtime's own formatter, as the crash filter uses: "%s" is a wide text there.
         _snwprintf(name, 63, protocol::kDumpNameFormat, protocol::kDumpNamePrefix, time.wYear,
-                 time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
+                   time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond);
         names.push_back(name);
     }
     return names;

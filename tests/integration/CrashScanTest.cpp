@@ -13,8 +13,8 @@ namespace {
 std::wstring FreshDumpDirectory(const std::wstring& name) {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring directory = std::wstring(temp) + L"crash-scan-" + name + L"-" +
-                             std::to_wstring(GetCurrentProcessId());
+    std::wstring directory =
+        std::wstring(temp) + L"crash-scan-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(directory.c_str(), nullptr);
     return directory;
 }
@@ -40,7 +40,8 @@ TEST_P(CrashScan, EndsWithExitCodeNineAndOneDump) {
     std::wstring dumps = FreshDumpDirectory(crash.plugin);
     ServerLaunch launch;
     launch.dumpDirectory = dumps;
-    Session session = RunSession({Utf8FromWide(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
+    Session session =
+        RunSession({Utf8FromWide(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
     std::string ending = std::string(crash.lastLine) + "\n";

@@ -12,8 +12,8 @@
 #include <regex>
 #include <sstream>
 
-#include "support/ServerSession.h"
 #include "protocol/Protocol.h"
+#include "support/ServerSession.h"
 
 namespace {
 
@@ -82,7 +82,8 @@ TEST(HostilePlugin, OutputThroughTheStandardHandlesNeverReachesTheHost) {
     EXPECT_EQ(session.exitCode, 0u);
     ExpectedReport report =
         Report(0x54537464, "Standard Handles", "standard input empty", "Printing Product", 1);
-    EXPECT_EQ(MaskModuleHandle(session.transcript), kBanner + protocol::kPromptLine + ScanStart(path) +
+    EXPECT_EQ(MaskModuleHandle(session.transcript), kBanner + protocol::kPromptLine +
+                                                        ScanStart(path) +
                                                         "info:Dispatching effClose...\n"
                                                         "info:Freeing library...\n"
                                                         "info:Finished\n" +

@@ -2,8 +2,8 @@
 // lines as the host may send them, and shutdown.
 #include <gtest/gtest.h>
 
-#include "support/ServerSession.h"
 #include "protocol/Protocol.h"
+#include "support/ServerSession.h"
 
 namespace {
 
@@ -75,10 +75,9 @@ TEST(RequestLoop, OversizedRequestIsRejectedAndTheServerGoesOn) {
     EXPECT_EQ(session.exitCode, 0u);
     ExpectedReport empty;
     empty.error = "Request longer than 65536 bytes, not scanned";
-    std::string rejected =
-        std::string(protocol::kPromptLine) +
-        "error:Request longer than 65536 bytes, not scanned\n" + ReportText(empty) +
-        protocol::kPromptLine + ScanningLine("after.dll");
+    std::string rejected = std::string(protocol::kPromptLine) +
+                           "error:Request longer than 65536 bytes, not scanned\n" +
+                           ReportText(empty) + protocol::kPromptLine + ScanningLine("after.dll");
     EXPECT_NE(session.transcript.find(rejected), std::string::npos) << session.transcript;
     EXPECT_EQ(session.transcript.find("xxxx"), std::string::npos);
 }

@@ -76,7 +76,8 @@ const RecordCase kRecordCases[] = {
                          "exitCode": 9, "dump": "MDMP",
                          "faultModule": "late-thread-fault.dll"}}
      ])json"},
-    {"every end of a server during a scan is the plugin's, the server keeps pipes a plugin closes, and a cut listing warns",
+    {"every end of a server during a scan is the plugin's, the server keeps pipes a plugin closes, "
+     "and a cut listing warns",
      {L"ends-abort", L"ends-close-pipes", L"ends-exit0", L"ends-exitprocess", L"shell-endless"},
      false,
      {L"--jobs", L"2"},

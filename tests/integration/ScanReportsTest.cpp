@@ -4,8 +4,8 @@
 
 #include <regex>
 
-#include "support/ServerSession.h"
 #include "protocol/Protocol.h"
+#include "support/ServerSession.h"
 
 namespace {
 
@@ -85,14 +85,15 @@ TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
     std::string escapedPath = std::regex_replace(path, std::regex("\\\\"), "\\\\");
     EXPECT_EQ(MaskModuleHandles(session.transcript),
               "info:Marlowind Plugin Scan Server (x64)\n" + std::string(protocol::kPromptLine) +
-                  "info:Scanning plugin: '" + path + "'\n"
-              "info:Loading library...\n"
-              "info:Looking for entry point in module <module>\n"
-              "info:Found VSTPluginMain()\n"
-              "info:Calling entry point...\n"
-              "info:Dispatching effClose...\n"
-              "info:Freeing library...\n"
-              "info:Finished\n" +
+                  "info:Scanning plugin: '" + path +
+                  "'\n"
+                  "info:Loading library...\n"
+                  "info:Looking for entry point in module <module>\n"
+                  "info:Found VSTPluginMain()\n"
+                  "info:Calling entry point...\n"
+                  "info:Dispatching effClose...\n"
+                  "info:Freeing library...\n"
+                  "info:Finished\n" +
                   ReportText(report) + protocol::kPromptLine);
 }
 

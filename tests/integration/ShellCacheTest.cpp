@@ -2,8 +2,8 @@
 // and free a library, and what each sub-plugin request reports.
 #include <gtest/gtest.h>
 
-#include "support/ServerSession.h"
 #include "protocol/Protocol.h"
+#include "support/ServerSession.h"
 
 namespace {
 
@@ -14,7 +14,9 @@ const std::string kFreeing = "info:Freeing library...\n";
 const std::string kFreeingCached = "info:Freeing cached library...\n";
 const std::string kFreed = "info:Freed\n";
 
-std::string Shell(const std::string& suffix = "") { return Utf8FromWide(PluginPath(L"shell")) + suffix; }
+std::string Shell(const std::string& suffix = "") {
+    return Utf8FromWide(PluginPath(L"shell")) + suffix;
+}
 
 // The cache lines of a transcript, in order, each with the request it follows.
 std::string CacheEvents(const std::string& transcript) {
@@ -36,10 +38,10 @@ TEST(ShellCache, ShellIsListedKeptReusedAndFreedForAnotherLibrary) {
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
     EXPECT_EQ(CacheEvents(session.transcript),
-              kLoading + kKeeping +                 // shell listed
-                  kReusing + kKeeping +             // >7
-                  kReusing + kKeeping +             // >5
-                  kReusing + kKeeping + "error\n" + // >9: no such sub-plugin, still cached
+              kLoading + kKeeping +                  // shell listed
+                  kReusing + kKeeping +              // >7
+                  kReusing + kKeeping +              // >5
+                  kReusing + kKeeping + "error\n" +  // >9: no such sub-plugin, still cached
                   kFreeingCached + kFreed + kLoading + kFreeing);
     const std::string& t = session.transcript;
     EXPECT_NE(t.find("info:Found shell: 00000005 - Shell Five\n"
@@ -74,8 +76,7 @@ TEST(ShellCache, ShellIsListedKeptReusedAndFreedForAnotherLibrary) {
     EXPECT_NE(t.find(ReportText(five)), std::string::npos);
     ExpectedReport unknown;
     unknown.error = "Entry point returned NULL";
-    EXPECT_NE(t.find("error:Entry point returned NULL\n" + ReportText(unknown)),
-              std::string::npos);
+    EXPECT_NE(t.find("error:Entry point returned NULL\n" + ReportText(unknown)), std::string::npos);
 }
 
 TEST(ShellCache, ShutdownFreesTheCachedLibrary) {
@@ -93,14 +94,14 @@ TEST(ShellCache, OnlyTheExactSamePathIsReused) {
     otherCase.replace(otherCase.rfind("shell.dll"), 9, "SHELL.dll");
     std::string synth = Utf8FromWide(PluginPath(L"synth"));
     Session session = RunSession({shell, otherCase, synth, synth});
-    EXPECT_EQ(CacheEvents(session.transcript),
-              kLoading + kKeeping + kFreeingCached + kFreed + kLoading + kKeeping +
-                  kFreeingCached + kFreed + kLoading + kFreeing + kLoading + kFreeing);
+    EXPECT_EQ(CacheEvents(session.transcript), kLoading + kKeeping + kFreeingCached + kFreed +
+                                                   kLoading + kKeeping + kFreeingCached + kFreed +
+                                                   kLoading + kFreeing + kLoading + kFreeing);
 }
 
 TEST(ShellCache, ShellIdIsHexadecimalAndOnlyItsLastEightDigitsCount) {
-    Session session = RunSession({Shell(">1000000007"), Shell(">0x7"), Shell(">"),
-                                  Shell(">7\r"), Utf8FromWide(PluginPath(L"shell-unnamed")) + ">80000001"});
+    Session session = RunSession({Shell(">1000000007"), Shell(">0x7"), Shell(">"), Shell(">7\r"),
+                                  Utf8FromWide(PluginPath(L"shell-unnamed")) + ">80000001"});
     const std::string& t = session.transcript;
     // >1000000007 and >7\r name sub-plugin 7; >0x7 and > name the shell itself.
     EXPECT_EQ(CountLines(t, ">:  \"name\":      \"Shell Seven\",\n"), 2u);
@@ -146,8 +147,8 @@ TEST(ShellCache, ListingsWithoutSubPluginsOrNames) {
     ASSERT_NE(synthScan, std::string::npos);
     EXPECT_NE(t.find("opcode=70"), std::string::npos);
     EXPECT_EQ(t.find("opcode=70", synthScan), std::string::npos);
-    EXPECT_EQ(CacheEvents(t), kLoading + kFreeing + kLoading + kKeeping + kFreeingCached +
-                                  kFreed + kLoading + kFreeing);
+    EXPECT_EQ(CacheEvents(t), kLoading + kFreeing + kLoading + kKeeping + kFreeingCached + kFreed +
+                                  kLoading + kFreeing);
 }
 
 TEST(ShellCache, EndlessListingIsCutAndTheScanFinishes) {

@@ -38,7 +38,9 @@ AEffect effect;
 
 }  // namespace
 
-extern "C" BOOL WINAPI BareDllMain(HINSTANCE, DWORD, void*) { return TRUE; }
+extern "C" BOOL WINAPI BareDllMain(HINSTANCE, DWORD, void*) {
+    return TRUE;
+}
 
 extern "C" AEffect* VSTPluginMain(AudioMasterCallback) {
     effect.magic = kEffectMagic;

@@ -216,12 +216,9 @@ TEST(AudioMasterOpcodeName, SpotRowsAndBothEdgesAreNamed) {
         int32_t opcode;
         const char* name;
     } rows[] = {
-        {0, "audioMasterAutomate"},
-        {4, "audioMasterPinConnected"},
-        {6, "audioMasterWantMidi"},
-        {23, "audioMasterGetCurrentProcessLevel"},
-        {37, "audioMasterCanDo"},
-        {49, "audioMasterGetInputSpeakerArrangement"},
+        {0, "audioMasterAutomate"}, {4, "audioMasterPinConnected"},
+        {6, "audioMasterWantMidi"}, {23, "audioMasterGetCurrentProcessLevel"},
+        {37, "audioMasterCanDo"},   {49, "audioMasterGetInputSpeakerArrangement"},
     };
     for (const Row& row : rows) EXPECT_EQ(Narrow(AudioMasterOpcodeName(row.opcode)), row.name);
 }

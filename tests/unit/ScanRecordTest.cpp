@@ -60,7 +60,6 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     unconfirmed.unconfirmed =
         UnconfirmedFailure{ScanStatus::kServerFailed, "ended", {0xC0000409u, L"", L""}};
 
-
     // A CLAP record stands for one plugin of its file; a failed file has none.
     ScanRecord clapPlugin;
     clapPlugin.path = L"C:\\Plugins\\Set.clap";
@@ -93,7 +92,8 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
                                      "Delay \xC3\xA9", "V", "1.2.0", "VST 3.7.9", "Fx|Delay",
                                      0x7FFFFFFF, 0xFFFFFFFFu}};
 
-    for (const ScanRecord& record : {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, vst3Class}) {
+    for (const ScanRecord& record :
+         {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, vst3Class}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));

@@ -108,9 +108,9 @@ TEST(SharedString, FormatFollowsTheWideRuntimeConventions) {
     EXPECT_STREQ(Format(L"%.8X", -1).Chars(), L"FFFFFFFF");
     EXPECT_STREQ(Format(L"%.4x|%.2i|%.4i", 0xE9, 5, 2026).Chars(), L"00e9|05|2026");
     EXPECT_STREQ(Format(L"%s-%S", L"wide", "narrow").Chars(), L"wide-narrow");
-    EXPECT_STREQ(Format(L"%s|%S", static_cast<wchar_t*>(nullptr), static_cast<char*>(nullptr))
-                     .Chars(),
-                 L"(null)|(null)");
+    EXPECT_STREQ(
+        Format(L"%s|%S", static_cast<wchar_t*>(nullptr), static_cast<char*>(nullptr)).Chars(),
+        L"(null)|(null)");
     EXPECT_STREQ(Format(L"%p", reinterpret_cast<void*>(0x1234)).Chars(), L"0000000000001234");
 }
 

@@ -13,7 +13,9 @@ bool IsOpenHandle(HANDLE handle) {
     return GetHandleInformation(handle, &flags) != 0;
 }
 
-UniqueHandle NewEvent() { return UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
+UniqueHandle NewEvent() {
+    return UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
 
 TEST(UniqueOwner, MovingHandsTheHandleOverAndTheLastOwnerClosesIt) {
     UniqueHandle first = NewEvent();

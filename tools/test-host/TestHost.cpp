@@ -1,10 +1,9 @@
 // Starts the scan server the way a host does, sends each request after the
 // server's "ready:", closes its end when done, and prints every byte the
 // server wrote followed by the server's exit code.
-#include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
