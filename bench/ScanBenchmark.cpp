@@ -13,6 +13,7 @@
 #include "bench/Bench.h"
 #include "bench/InProcessScan.h"
 #include "bench/LineWriter.h"
+#include "crash/CrashFilter.h"
 
 namespace {
 
@@ -428,6 +429,9 @@ HANDLE HandleArgument(const wchar_t* text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // The output channel's lines, the line writer's and those the benchmark
+    // formats in-process, pass through the dump lock.
+    InitializeCrashDumps();
     // The line writer child: --line-writer FILE INPUT OUTPUT OWNER.
     if (argc == 6 && std::wcscmp(argv[1], L"--line-writer") == 0) {
         return RunLineWriter(argv[2], HandleArgument(argv[3]), HandleArgument(argv[4]));
