@@ -51,7 +51,7 @@ struct Findings {
     double serverSteps = 0;
     double lineCost = 0;
     double processPerPlugin = 0;
-    double startUp = 0;  // the server's, without a display
+    double startUp = 0;  // the servers' of figure 4, to their first "ready:"
     double bareRoundTrip = 0;
     double bareFloor = 0;
     double bareLineCost = 0;

@@ -73,8 +73,8 @@ bool ShowsSplashWindow(DWORD processId) {
 
 // 1. CreateProcess to the first "ready:" of `program`; for the server the
 // window is looked for after each start. The first start warms Wine's caches.
-double MeasureStartUp(const Settings& settings, const std::wstring& program,
-                      const std::wstring& arguments, const char* label) {
+void MeasureStartUp(const Settings& settings, const std::wstring& program,
+                    const std::wstring& arguments, const char* label) {
     Series starts;
     size_t splashShown = 0;
     for (size_t run = 0; run <= settings.startUps; ++run) {
@@ -91,21 +91,20 @@ double MeasureStartUp(const Settings& settings, const std::wstring& program,
         }
         child.Stop(kAnswerTimeout);
     }
-    double median = PrintSeries(label, starts).median;
+    PrintSeries(label, starts);
     if (arguments.empty()) {
         std::printf("  %-44s splash window seen after %zu of %zu starts\n", "", splashShown,
                     starts.samples.size());
     }
-    return median;
 }
 
 // Wine's desktop process takes the display of its session (or none) for every
 // program in it, so a start-up with a display and one without need sessions
 // of their own: --display says which one this is.
-void MeasureStartUps(const Paths& paths, const Settings& settings, Findings& findings) {
+void MeasureStartUps(const Paths& paths, const Settings& settings) {
     std::printf("\n1. Start-up: CreateProcess to the first \"ready:\"\n");
     if (settings.display.empty()) {
-        findings.startUp = MeasureStartUp(settings, paths.server, L"", "server without a display");
+        MeasureStartUp(settings, paths.server, L"", "server without a display");
         std::printf(
             "  server with a display: taken in a Wine session with a display"
             " (--display)\n");
@@ -457,7 +456,7 @@ int wmain(int argc, wchar_t** argv) {
     GetDesktopWindow();
 
     Findings findings;
-    if (Wants(settings, L'1')) MeasureStartUps(paths, settings, findings);
+    if (Wants(settings, L'1')) MeasureStartUps(paths, settings);
     if (Wants(settings, L'2') || Wants(settings, L'3') || Wants(settings, L'4') ||
         Wants(settings, L'7')) {
         MeasureSideBySide(paths, settings, findings);
