@@ -1,6 +1,7 @@
 // host/ServerProcess against a child that writes scripted bytes: this test
 // program itself, started with --write-script, writes one chunk, pauses so the
-// reader takes it alone, writes the next, and ends.
+// reader takes it alone, writes the next, and ends. An empty chunk stands for
+// waiting for a request, as a server does after its prompt.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,7 +18,7 @@ constexpr wchar_t kScriptOption[] = L"--write-script";
 // Each script is a list of chunks; the chunks of script N follow "--write-script N".
 const std::vector<std::vector<std::string>> kScripts = {
     // A prompt split across two reads, then one whole, then the pipe closes.
-    {"info:first\nrea", "dy:\ninfo:second\nready:\n"},
+    {"info:first\nrea", "dy:\n", "", "info:second\nready:\n"},
     // The pipe closes right after a prompt that came in one piece with its lines.
     {"ready:\ninfo:only\nready:\n"},
 };
@@ -30,6 +31,12 @@ const bool kIsScriptWriter = [] {
     const std::vector<std::string>& chunks = kScripts[std::wcstoul(arguments[2], nullptr, 10)];
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     for (const std::string& chunk : chunks) {
+        if (chunk.empty()) {
+            char request[64];
+            DWORD read = 0;
+            ReadFile(GetStdHandle(STD_INPUT_HANDLE), request, sizeof(request), &read, nullptr);
+            continue;
+        }
         DWORD written = 0;
         WriteFile(output, chunk.data(), static_cast<DWORD>(chunk.size()), &written, nullptr);
         FlushFileBuffers(output);
@@ -62,8 +69,10 @@ TEST(ServerProcess, EveryPromptWakesTheWaiterAndNoLineIsLost) {
         ASSERT_TRUE(StartScript(child, script));
         for (const Wait& wait : expected[script]) {
             std::string output;
-            EXPECT_EQ(child.WaitForReady(60000, output), wait.result) << script;
+            ASSERT_EQ(child.WaitForReady(60000, output), wait.result) << script;
             EXPECT_EQ(output, wait.output) << script;
+            // A child that has ended fails the write; the next wait tells.
+            if (wait.result == WaitResult::kReady) static_cast<void>(child.SendRequest("next"));
         }
         EXPECT_EQ(child.WaitForExit(60000), std::optional<DWORD>(0));
     }
