@@ -26,6 +26,7 @@ struct Settings {
     size_t cacheRounds = 5;
     size_t scanPluginsRuns = 3;
     size_t pluginCopies = 500;
+    size_t busyCopies = 200;
     std::wstring display;                // the Wine session's X display; empty: none
     std::wstring figures = L"12345678";  // the figures to measure, by number
 };
@@ -37,6 +38,7 @@ struct Paths {
     std::wstring server;
     std::wstring fastPlugin;
     std::wstring barePlugin;
+    std::wstring busyPlugin;
     std::wstring shellPlugin;
     std::wstring scanPlugins;
     std::wstring work;
@@ -49,6 +51,7 @@ struct Findings {
     double serverSteps = 0;
     double lineCost = 0;
     double processPerPlugin = 0;
+    double startUp = 0;  // the servers' of figure 4, to their first "ready:"
     double bareRoundTrip = 0;
     double bareFloor = 0;
     double bareLineCost = 0;
@@ -57,6 +60,9 @@ struct Findings {
     double jobs1 = 0;
     double jobs2 = 0;
     double cachedRescan = 0;
+    double ownPerScan = 0;  // scan-plugins' own processor time per scan, ms
+    double busyJobs1 = 0;
+    double busyJobs2 = 0;
 };
 
 std::string ToUtf8(const std::wstring& text);

@@ -13,7 +13,9 @@ namespace {
 constexpr DWORD kRunTimeout = 600000;
 constexpr DWORD kSampleMilliseconds = 50;
 
-bool PrepareCopies(const Paths& paths, const Settings& settings, const std::wstring& folder) {
+// `count` copies of `plugin` named `prefix`-NNN.dll in `folder`, and nothing else.
+bool PrepareCopies(const std::wstring& plugin, const wchar_t* prefix, size_t count,
+                   const std::wstring& folder) {
     CreateDirectoryW(folder.c_str(), nullptr);
     WIN32_FIND_DATAW found;
     UniqueFindHandle search(FindFirstFileW((folder + L"*").c_str(), &found));
@@ -24,10 +26,10 @@ bool PrepareCopies(const Paths& paths, const Settings& settings, const std::wstr
             }
         } while (FindNextFileW(search.Get(), &found));
     }
-    for (size_t copy = 0; copy < settings.pluginCopies; ++copy) {
-        wchar_t name[32];
-        std::swprintf(name, 32, L"fast-%03zu.dll", copy);
-        if (!CopyFileW(paths.fastPlugin.c_str(), (folder + name).c_str(), FALSE)) return false;
+    for (size_t copy = 0; copy < count; ++copy) {
+        wchar_t name[64];
+        std::swprintf(name, 64, L"%ls-%03zu.dll", prefix, copy);
+        if (!CopyFileW(plugin.c_str(), (folder + name).c_str(), FALSE)) return false;
     }
     return true;
 }
@@ -78,8 +80,10 @@ struct ProcessorTime {
 
 struct ScanPluginsRun {
     const Paths& paths;
-    const Settings& settings;
     std::wstring folder;
+    // What every copy's name holds, and how many copies there are.
+    std::string mark;
+    size_t copies;
 
     // One timed run; a run whose output does not name every copy failed.
     void Time(const std::wstring& options, Series& series, ProcessorTime& time) const {
@@ -91,7 +95,7 @@ struct ScanPluginsRun {
             paths.scanPlugins,
             options + L" --out " + QuoteArgument(outPath) + L" " + QuoteArgument(folder), sampler);
         double elapsed = NowMilliseconds() - started;
-        if (!ran || CountOccurrences(ReadWholeFile(outPath), "fast-") < settings.pluginCopies) {
+        if (!ran || CountOccurrences(ReadWholeFile(outPath), mark.c_str()) < copies) {
             ++series.failures;
             return;
         }
@@ -122,6 +126,13 @@ void PrintProcessorTime(const char* label, const ProcessorTime& time) {
                 total, wall, total / wall);
 }
 
+// scan-plugins' own processor time per scan over the runs of one kind, in ms.
+double OwnMillisecondsPerScan(const ProcessorTime& time, size_t copies) {
+    auto own = time.seconds.find(L"scan-plugins.exe");
+    if (own == time.seconds.end() || time.runs == 0) return 0;
+    return own->second * 1000 / static_cast<double>(time.runs * copies);
+}
+
 }  // namespace
 
 void MeasureScanPlugins(const Paths& paths, const Settings& settings, Findings& findings) {
@@ -130,8 +141,8 @@ void MeasureScanPlugins(const Paths& paths, const Settings& settings, Findings& 
         std::printf("  skipped: %s not found\n", ToUtf8(paths.scanPlugins).c_str());
         return;
     }
-    ScanPluginsRun run{paths, settings, paths.work + L"copies\\"};
-    if (!PrepareCopies(paths, settings, run.folder)) {
+    ScanPluginsRun run{paths, paths.work + L"copies\\", "fast-", settings.pluginCopies};
+    if (!PrepareCopies(paths.fastPlugin, L"fast", run.copies, run.folder)) {
         std::printf("  !! could not copy the plugin into %s\n", ToUtf8(run.folder).c_str());
         return;
     }
@@ -157,8 +168,40 @@ void MeasureScanPlugins(const Paths& paths, const Settings& settings, Findings& 
     PrintProcessorTime("--jobs 1", oneJobTime);
     PrintProcessorTime("--jobs 2", twoJobsTime);
     PrintProcessorTime("--jobs 2 --cache, nothing changed", rescanTime);
-    if (oneJob.failures + twoJobs.failures + cacheFill.failures + rescans.failures > 0) return;
-    findings.jobs1 = oneJobSpread.median;
-    findings.jobs2 = twoJobsSpread.median;
-    findings.cachedRescan = rescanSpread.median;
+    double ownOneJob = OwnMillisecondsPerScan(oneJobTime, run.copies);
+    double ownTwoJobs = OwnMillisecondsPerScan(twoJobsTime, run.copies);
+    std::printf(
+        "  scan-plugins' own processor time per scan: %.2f ms (--jobs 1), %.2f ms (--jobs 2)\n",
+        ownOneJob, ownTwoJobs);
+    if (oneJob.failures + twoJobs.failures + cacheFill.failures + rescans.failures == 0) {
+        findings.jobs1 = oneJobSpread.median;
+        findings.jobs2 = twoJobsSpread.median;
+        findings.cachedRescan = rescanSpread.median;
+        findings.ownPerScan = (ownOneJob + ownTwoJobs) / 2;
+    }
+
+    std::printf(
+        "\n8b. scan-plugins over %zu copies of the busy plugin (about 20 ms of processor time"
+        " in its entry point)\n",
+        settings.busyCopies);
+    ScanPluginsRun busy{paths, paths.work + L"busy-copies\\", "busy-", settings.busyCopies};
+    if (!FileExists(paths.busyPlugin) ||
+        !PrepareCopies(paths.busyPlugin, L"busy", busy.copies, busy.folder)) {
+        std::printf("  skipped: %s not found or not copied\n", ToUtf8(paths.busyPlugin).c_str());
+        return;
+    }
+    Series busyOneJob, busyTwoJobs;
+    ProcessorTime busyOneJobTime, busyTwoJobsTime;
+    for (size_t turn = 0; turn < settings.scanPluginsRuns; ++turn) {
+        busy.Time(L"--jobs 1", busyOneJob, busyOneJobTime);
+        busy.Time(L"--jobs 2", busyTwoJobs, busyTwoJobsTime);
+    }
+    Spread busyOneSpread = PrintSeries("--jobs 1", busyOneJob);
+    Spread busyTwoSpread = PrintSeries("--jobs 2", busyTwoJobs);
+    std::printf("  processor time per run, in seconds, by program:\n");
+    PrintProcessorTime("--jobs 1", busyOneJobTime);
+    PrintProcessorTime("--jobs 2", busyTwoJobsTime);
+    if (busyOneJob.failures + busyTwoJobs.failures > 0) return;
+    findings.busyJobs1 = busyOneSpread.median;
+    findings.busyJobs2 = busyTwoSpread.median;
 }

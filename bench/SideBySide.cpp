@@ -91,13 +91,14 @@ void StopThroughLibrary(ServerProcess& host) {
 
 // One scan by a server of its own: start, first "ready:", the request, its
 // report, the server's end.
-void ScanInNewServer(const Paths& paths, const std::string& request, Series& toReport,
-                     Series& toExit) {
+void ScanInNewServer(const Paths& paths, const std::string& request, Series& toReady,
+                     Series& toReport, Series& toExit) {
     PipeHost server;
     std::string answer;
     double started = NowMilliseconds();
-    bool scanned =
-        StartServer(server, paths) && RoundTrip(server, request, answer) && ReportsSuccess(answer);
+    bool ready = StartServer(server, paths);
+    double readyAt = NowMilliseconds();
+    bool scanned = ready && RoundTrip(server, request, answer) && ReportsSuccess(answer);
     double reported = NowMilliseconds();
     server.Stop(kAnswerTimeout);
     double ended = NowMilliseconds();
@@ -105,6 +106,7 @@ void ScanInNewServer(const Paths& paths, const std::string& request, Series& toR
         ++toReport.failures;
         return;
     }
+    toReady.samples.push_back(readyAt - started);
     toReport.samples.push_back(reported - started);
     toExit.samples.push_back(ended - started);
 }
@@ -251,7 +253,7 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
                           StartThroughLibrary(libraryServer, serverLaunch) &&
                           StartThroughLibrary(libraryWriter, writerLaunch);
 
-    Series toReport, toExit, libraryTrips, libraryLines;
+    Series toReady, toReport, toExit, libraryTrips, libraryLines;
     const AnswerCheck sameLines = [&](const std::string& answer) {
         return answer == fast.scanLines;
     };
@@ -262,7 +264,7 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
         TakeTurn(fast, requests);
         if (withBare) TakeTurn(bare, requests);
         for (size_t scan = 0; scan < processScans; ++scan) {
-            ScanInNewServer(paths, fast.request, toReport, toExit);
+            ScanInNewServer(paths, fast.request, toReady, toReport, toExit);
         }
         if (throughLibrary) {
             TimeRequests(libraryServer, fast.request, libraryRequests, ReportsSuccess,
@@ -295,6 +297,7 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
     findings.serverSteps = MeasureServerSteps(paths, settings, fast.scanLines);
 
     std::printf("\n4. Process per plugin: a new server for every scan (fast plugin)\n");
+    findings.startUp = PrintSeries("CreateProcess to first \"ready:\"", toReady).median;
     findings.processPerPlugin = PrintSeries("CreateProcess to report read", toReport).median;
     PrintSeries("CreateProcess to server exited", toExit);
 

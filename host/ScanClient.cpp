@@ -1,6 +1,7 @@
 #include "host/ScanClient.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "host/DumpFolder.h"
 #include "host/MinidumpReader.h"
@@ -14,20 +15,23 @@ constexpr DWORD kExitAfterCloseMilliseconds = 10000;
 // How long a crashed server may take to write its dump (seconds under Wine).
 constexpr DWORD kDumpWritingMilliseconds = 120000;
 
-void AddLine(ChannelLines& lines, const std::string& line) {
-    size_t colon = line.find(':');
-    std::string channel = colon == std::string::npos ? std::string() : line.substr(0, colon);
-    std::string text = colon == std::string::npos ? line : line.substr(colon + 1);
+// The line is `length` bytes at `line`; only its text after the channel is copied.
+void AddLine(ChannelLines& lines, const char* line, size_t length) {
+    std::string_view whole(line, length);
+    size_t colon = whole.find(':');
+    std::string_view channel =
+        colon == std::string_view::npos ? std::string_view() : whole.substr(0, colon);
+    std::string_view text = colon == std::string_view::npos ? whole : whole.substr(colon + 1);
     if (channel == protocol::kInfoChannel) {
-        lines.info.push_back(text);
+        lines.info.emplace_back(text);
     } else if (channel == protocol::kWarningChannel) {
-        lines.warnings.push_back(text);
+        lines.warnings.emplace_back(text);
     } else if (channel == protocol::kErrorChannel) {
-        lines.errors.push_back(text);
+        lines.errors.emplace_back(text);
     } else if (channel == protocol::kReportChannel) {
-        lines.report.push_back(text);
+        lines.report.emplace_back(text);
     } else {
-        lines.other.push_back(line);
+        lines.other.emplace_back(whole);
     }
 }
 
@@ -75,8 +79,14 @@ bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
 }
 
 std::string JoinLines(const std::vector<std::string>& lines) {
+    size_t length = 0;
+    for (const std::string& line : lines) length += line.size() + 1;
     std::string text;
-    for (const std::string& line : lines) text += line + "\n";
+    text.reserve(length);
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
     return text;
 }
 
@@ -88,7 +98,7 @@ ChannelLines SortByChannel(const std::string& output) {
     while (start < output.size()) {
         size_t end = output.find('\n', start);
         if (end == std::string::npos) end = output.size();
-        AddLine(lines, output.substr(start, end - start));
+        AddLine(lines, output.data() + start, end - start);
         start = end + 1;
     }
     return lines;
@@ -182,7 +192,6 @@ ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMillisecon
     if (sent && waited == WaitResult::kReady) {
         answer.end = ScanEnd::kAnswered;
         answer.reportRead = ReadAnswerReport(JoinLines(answer.lines.report), answer);
-        dumpsBefore_ = ListDumps(settings_.dumpDirectory);
         return answer;
     }
     if (sent && waited == WaitResult::kTimedOut) {

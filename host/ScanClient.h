@@ -93,7 +93,8 @@ private:
 
     ServerSettings settings_;
     std::unique_ptr<ServerProcess> server_;
-    // The dumps there were when the server last answered (or started): a dump
-    // written while it waited for the next request is found too.
+    // The dumps there were when the server started. A server writes a dump
+    // only as it ends, so the folder is not listed again after each answer;
+    // a dump written while it waited for the next request is found too.
     DumpFiles dumpsBefore_;
 };

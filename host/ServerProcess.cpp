@@ -1,5 +1,6 @@
 #include "host/ServerProcess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -130,14 +131,27 @@ bool ServerProcess::Start(const ServerLaunch& launch) {
     return true;
 }
 
+// The waiter is woken only when a prompt has come in or the pipe has closed:
+// under Wine a chunk is mostly one line, and waking for each would cost a
+// thread switch per line. A prompt split across reads is found once its last
+// byte is in, since the search starts early enough to see its first.
 void ServerProcess::ReadOutput() {
     char buffer[4096];
+    size_t searchFrom = 0;
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(output_.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
         std::lock_guard<std::mutex> guard(mutex_);
         transcript_.append(buffer, read);
-        changed_.notify_all();
+        size_t prompt = FindPrompt(transcript_, searchFrom);
+        size_t partial = transcript_.size() -
+                         std::min<size_t>(transcript_.size(), protocol::kPromptLineBytes - 1);
+        if (prompt == std::string::npos) {
+            searchFrom = std::max(searchFrom, partial);
+        } else {
+            searchFrom = std::max<size_t>(prompt + protocol::kPromptLineBytes, partial);
+            changed_.notify_all();
+        }
     }
     std::lock_guard<std::mutex> guard(mutex_);
     closed_ = true;

@@ -27,6 +27,8 @@ enum class Mischief {
     CrashInDispatcher,
     CrashInThread,
     HangInEntryPoint,
+    // Spends about 20 ms of its thread's processor time in the entry point.
+    BusyInEntryPoint,
     // Those below misbehave in the effGetPlugCategory call, after a trace
     // naming the thread they misbehave on (as does CrashInDispatcher with a
     // PLUGIN_FAULT_SIGNAL other than Untouched).
@@ -258,6 +260,27 @@ Plugin* PluginOf(AEffect* effect) {
 void Fault() {
     volatile int* volatile target = nullptr;
     *target = 1;
+}
+
+constexpr ULONGLONG kBusyHundredNanoseconds = 200000;
+
+ULONGLONG ThreadProcessorTime() {
+    FILETIME creation, exit, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+           (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+}
+
+// Busy until the calling thread has spent `amount` more processor time, as
+// a plugin that computes its tables at start-up does. Each reading of the
+// time is a request to Wine's server there, so it is read about once a
+// millisecond.
+void SpendProcessorTime(ULONGLONG amount) {
+    const ULONGLONG until = ThreadProcessorTime() + amount;
+    volatile unsigned counter = 0;
+    while (ThreadProcessorTime() < until) {
+        for (int step = 0; step < 500000; ++step) counter = counter + 1;
+    }
 }
 
 LONG WINAPI OwnUnhandledExceptionFilter(EXCEPTION_POINTERS*) {
@@ -701,6 +724,7 @@ AEffect* CreatePlugin(AudioMasterCallback host, const char* entryName, const cha
     TakeFaultSignal();
     if (kMischief == Mischief::CrashInEntryPoint) Fault();
     if (kMischief == Mischief::HangInEntryPoint) Sleep(INFINITE);
+    if (kMischief == Mischief::BusyInEntryPoint) SpendProcessorTime(kBusyHundredNanoseconds);
     if (kWantMidi == WantMidi::InEntryPoint) {
         host(nullptr, audioMasterWantMidi, 0, 1, nullptr, 0.0f);
     }

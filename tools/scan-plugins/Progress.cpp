@@ -78,8 +78,11 @@ std::string Outcome(const FileWork& work) {
 
 void WriteStandardError(const std::string& text) {
     HANDLE handle = StandardError();
+    // Asked once: under Wine each asking is a request to its server, and a
+    // run writes a line per plugin file.
+    static const bool console = IsConsole(handle);
     DWORD written = 0;
-    if (IsConsole(handle)) {
+    if (console) {
         std::wstring wide = WideFromUtf8(text);
         WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
     } else {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 #include "host/ImageMachine.h"
 #include "host/Text.h"
@@ -250,15 +251,15 @@ bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanReco
     auto start = std::chrono::steady_clock::now();
     ScanAnswer answer = client.Scan(request, settings_.timeoutMilliseconds);
     record.seconds = SecondsSince(start);
-    record.warnings = answer.lines.warnings;
+    record.warnings = std::move(answer.lines.warnings);
     switch (answer.end) {
         case ScanEnd::kAnswered:
             if (answer.reportRead && answer.format == record.format) {
                 record.hasReport = true;
-                record.report = answer.report;
-                record.clapReport = answer.clapReport;
-                record.vst3Report = answer.vst3Report;
                 record.error = ReportError(answer);
+                record.report = std::move(answer.report);
+                record.clapReport = std::move(answer.clapReport);
+                record.vst3Report = std::move(answer.vst3Report);
                 record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
             } else {
                 record.status = ScanStatus::kError;
