@@ -2,30 +2,11 @@
 // the plugin installed, the server leaves one minidump and exits with 9.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "host/DumpFolder.h"
 #include "protocol/Protocol.h"
 #include "support/ServerSession.h"
 
 namespace {
-
-std::wstring FreshDumpDirectory(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring directory =
-        std::wstring(temp) + L"crash-scan-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(directory.c_str(), nullptr);
-    return directory;
-}
-
-std::string FirstBytes(const std::wstring& path, size_t count) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::string bytes(count, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(count));
-    bytes.resize(static_cast<size_t>(file.gcount()));
-    return bytes;
-}
 
 struct CrashCase {
     const wchar_t* plugin;
@@ -36,23 +17,7 @@ struct CrashCase {
 class CrashScan : public testing::TestWithParam<CrashCase> {};
 
 TEST_P(CrashScan, EndsWithExitCodeNineAndOneDump) {
-    const CrashCase& crash = GetParam();
-    std::wstring dumps = FreshDumpDirectory(crash.plugin);
-    ServerLaunch launch;
-    launch.dumpDirectory = dumps;
-    Session session =
-        RunSession({Utf8FromWide(PluginPath(crash.plugin)), "never-sent.dll"}, launch);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
-    std::string ending = std::string(crash.lastLine) + "\n";
-    ASSERT_GE(session.transcript.size(), ending.size()) << session.transcript;
-    EXPECT_EQ(session.transcript.substr(session.transcript.size() - ending.size()), ending);
-    EXPECT_EQ(session.transcript.find(">:"), std::string::npos);
-    std::wstring dump = NewDump(dumps, {});
-    ASSERT_EQ(ListDumps(dumps).size(), 1u);
-    EXPECT_EQ(FirstBytes(dump, 4), "MDMP");
-    DeleteFileW(dump.c_str());
-    RemoveDirectoryW(dumps.c_str());
+    ExpectCrashWithOneDump(PluginPath(GetParam().plugin), GetParam().lastLine);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -71,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(CrashScanWithoutDumps, ExitCodeIsNineAndNoFileAppears) {
-    std::wstring watched = FreshDumpDirectory(L"no-dump");
+    std::wstring watched = FreshDumpFolder();
     ServerLaunch launch;
     launch.dumpDirectory = L"";
     Session session = RunSession({Utf8FromWide(PluginPath(L"crash-dispatcher"))}, launch);

@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 
+#include "host/DumpFolder.h"
+#include "host/MinidumpReader.h"
 #include "protocol/Protocol.h"
+#include "support/ScanPluginsSupport.h"
 #include "support/ServerSession.h"
 
 namespace {
@@ -132,64 +132,6 @@ INSTANTIATE_TEST_SUITE_P(
                                NulRejection()}),
     [](const testing::TestParamInfo<CutRequest>& info) { return info.param.name; });
 
-std::wstring FreshDumpDirectory(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::wstring directory =
-        std::wstring(temp) + L"hostile-" + name + L"-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(directory.c_str(), nullptr);
-    return directory;
-}
-
-std::vector<std::wstring> DumpFiles(const std::wstring& directory) {
-    std::vector<std::wstring> files;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((directory + L"\\ScanServer-x64-*.mdmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
-        files.push_back(directory + L"\\" + found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return files;
-}
-
-std::string ReadWholeFile(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-uint32_t ReadU32(const std::string& bytes, size_t offset) {
-    uint32_t value = 0;
-    std::memcpy(&value, bytes.data() + offset, sizeof value);
-    return value;
-}
-
-struct DumpedException {
-    uint32_t threadId = 0;
-    uint32_t code = 0;
-};
-
-// The minidump's exception stream (type 6): the thread id, then the
-// exception record, whose code comes eight bytes in.
-bool ReadDumpedException(const std::string& dump, DumpedException& exception) {
-    constexpr uint32_t kExceptionStream = 6;
-    if (dump.size() < 32 || dump.compare(0, 4, "MDMP") != 0) return false;
-    uint32_t streamCount = ReadU32(dump, 8);
-    uint64_t directory = ReadU32(dump, 12);
-    for (uint32_t i = 0; i < streamCount && directory + 12 * (i + 1) <= dump.size(); ++i) {
-        size_t entry = static_cast<size_t>(directory + 12 * i);
-        if (ReadU32(dump, entry) != kExceptionStream) continue;
-        uint64_t stream = ReadU32(dump, entry + 8);
-        if (stream + 12 > dump.size()) return false;
-        exception.threadId = ReadU32(dump, static_cast<size_t>(stream));
-        exception.code = ReadU32(dump, static_cast<size_t>(stream + 8));
-        return true;
-    }
-    return false;
-}
-
 // Each plugin names the thread it misbehaves on in a trace, which is the last
 // line the server writes.
 bool ReadMisbehavingThread(const std::string& transcript, uint32_t& threadId) {
@@ -218,27 +160,27 @@ class HostileCrash : public testing::TestWithParam<CrashCase> {};
 
 TEST_P(HostileCrash, EndsInOneWholeDumpAndExitCodeNine) {
     const CrashCase& crash = GetParam();
-    std::wstring dumps = FreshDumpDirectory(crash.plugin);
+    std::wstring dumps = FreshDumpFolder();
     ServerLaunch launch;
     launch.dumpDirectory = dumps;
     Session session = RunSession({PluginUtf8(crash.plugin), "never-sent.dll"}, launch);
-    std::vector<std::wstring> files = DumpFiles(dumps);
-    std::string dump = files.size() == 1 ? ReadWholeFile(files[0]) : std::string();
-    for (const std::wstring& file : files) DeleteFileW(file.c_str());
-    RemoveDirectoryW(dumps.c_str());
+    const size_t dumpCount = ListDumps(dumps).size();
+    std::string dump = dumpCount == 1 ? ReadBytes(NewDump(dumps, {})) : std::string();
+    RemoveTree(dumps);
 
     ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 9u);
+    EXPECT_EQ(session.exitCode, protocol::kCrashExitCode);
     uint32_t misbehavingThread = 0;
     ASSERT_TRUE(ReadMisbehavingThread(session.transcript, misbehavingThread)) << session.transcript;
     EXPECT_EQ(session.transcript.find(">:"), std::string::npos) << session.transcript;
-    ASSERT_EQ(files.size(), 1u);
-    DumpedException exception;
-    ASSERT_TRUE(ReadDumpedException(dump, exception)) << "dump of " << dump.size() << " bytes";
-    EXPECT_EQ(exception.threadId, misbehavingThread);
-    EXPECT_NE(std::find(crash.exceptionCodes.begin(), crash.exceptionCodes.end(), exception.code),
-              crash.exceptionCodes.end())
-        << std::hex << exception.code;
+    ASSERT_EQ(dumpCount, 1u);
+    DumpFacts facts;
+    ASSERT_TRUE(ReadDumpFacts(dump, facts)) << "dump of " << dump.size() << " bytes";
+    EXPECT_EQ(facts.threadId, misbehavingThread);
+    EXPECT_NE(
+        std::find(crash.exceptionCodes.begin(), crash.exceptionCodes.end(), facts.exceptionCode),
+        crash.exceptionCodes.end())
+        << std::hex << facts.exceptionCode;
 }
 
 INSTANTIATE_TEST_SUITE_P(Plugins, HostileCrash,

@@ -95,13 +95,18 @@ std::string JsonEscapedPath(const std::string& path) {
                               "\\/");
 }
 
-void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine) {
+std::wstring FreshDumpFolder() {
     static int count = 0;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring dumps = std::wstring(temp) + L"crash-dumps-" +
                          std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count);
     CreateDirectoryW(dumps.c_str(), nullptr);
+    return dumps;
+}
+
+void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine) {
+    std::wstring dumps = FreshDumpFolder();
     ServerLaunch launch;
     launch.dumpDirectory = dumps;
     Session session = RunSession({Utf8FromWide(request), "never-sent.dll"}, launch);

@@ -39,6 +39,8 @@ struct RequestOutcome {
 void ExpectOutcomes(const std::vector<RequestOutcome>& cases);
 // An ASCII path as a JSON string body.
 std::string JsonEscapedPath(const std::string& path);
+// A new, empty folder for the dumps of one server.
+std::wstring FreshDumpFolder();
 // Sends the request, after which the server must crash: exit code 9 right
 // after the last line given, no report, one minidump in a folder of its own.
 void ExpectCrashWithOneDump(const std::wstring& request, const std::string& lastLine);
