@@ -54,8 +54,24 @@ size_t CountOccurrences(const std::string& text, const char* needle) {
     return count;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
 std::wstring LineWriterArguments(const std::wstring& linesPath) {
     return L"--line-writer " + QuoteArgument(linesPath);
+}
+
+std::wstring LoadingLineWriterArguments(const std::wstring& linesPath, const std::wstring& plugin) {
+    return LineWriterArguments(linesPath) + L" " + QuoteArgument(plugin);
 }
 
 bool StartServer(PipeHost& server, const Paths& paths) {

@@ -55,6 +55,12 @@ struct Findings {
     double bareRoundTrip = 0;
     double bareFloor = 0;
     double bareLineCost = 0;
+    // The floor's entry point, queries and effClose, and the line cost of the
+    // writer that loads and frees the plugin before its lines.
+    double fastQuestions = 0;
+    double lineCostAfterLoad = 0;
+    double bareQuestions = 0;
+    double bareLineCostAfterLoad = 0;
     std::vector<Footprint> fastFootprints;
     std::vector<Footprint> bareFootprints;
     double jobs1 = 0;
@@ -70,9 +76,13 @@ bool FileExists(const std::wstring& path);
 [[nodiscard]] bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);
 size_t CountOccurrences(const std::string& text, const char* needle);
+// The text cut after each line feed, every line with its line feed (the last may lack one).
+std::vector<std::string> SplitLines(const std::string& text);
 
 // The arguments that make the benchmark program a line writer replaying the file.
 std::wstring LineWriterArguments(const std::wstring& linesPath);
+// The same, loading and freeing the plugin before each answer's lines.
+std::wstring LoadingLineWriterArguments(const std::wstring& linesPath, const std::wstring& plugin);
 
 // Starts a server and reads its banner up to the first "ready:".
 [[nodiscard]] bool StartServer(PipeHost& server, const Paths& paths);

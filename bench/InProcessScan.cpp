@@ -38,6 +38,16 @@ void ActivateNoWindow() {
     SetActiveWindow(nullptr);
 }
 
-void FormatLines(const std::vector<std::wstring>& lines) {
+void FormatLines(const std::vector<std::wstring>& lines, HANDLE sink) {
+    SetOutputHandle(sink);
     for (const std::wstring& text : lines) WriteInfo(L"%s", text.c_str());
+    SetOutputHandle(nullptr);
+}
+
+void WriteLines(const std::vector<std::string>& lines, HANDLE sink) {
+    SetOutputHandle(sink);
+    for (const std::string& line : lines) {
+        WriteWholeLine(line.data(), static_cast<uint32_t>(line.size()));
+    }
+    SetOutputHandle(nullptr);
 }

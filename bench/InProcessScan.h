@@ -1,7 +1,6 @@
 // One scan done inside the calling process by the server's own probe, with no
 // server process and no pipe (the floor), and the steps a server request
-// takes beyond it, each on its own so its cost can be timed. Nothing here
-// writes: the output channel has no handle in the benchmark.
+// takes beyond it, each on its own so its cost can be timed.
 #pragma once
 
 #include <windows.h>
@@ -29,5 +28,9 @@ void DrainMessagesThreeTimes();
 // Activating the splash window, which is null without a display.
 void ActivateNoWindow();
 
-// Each line formatted and converted to UTF-8 by the output channel, with no handle to write to.
-void FormatLines(const std::vector<std::wstring>& lines);
+// Each line formatted and converted to UTF-8 by the output channel, then
+// written and flushed to `sink`.
+void FormatLines(const std::vector<std::wstring>& lines, HANDLE sink);
+
+// The lines as they are, each written and flushed to `sink`.
+void WriteLines(const std::vector<std::string>& lines, HANDLE sink);

@@ -1,32 +1,18 @@
 #include "bench/LineWriter.h"
 
-#include <string>
-#include <vector>
-
 #include "bench/Bench.h"
 #include "channel/OutputChannel.h"
+#include "platform/KernelHandles.h"
 
 namespace {
 
 constexpr DWORD kRequestBufferBytes = 1024;
 
-std::vector<std::string> ReadLines(const wchar_t* path) {
-    std::string text = ReadWholeFile(path);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
-
 }  // namespace
 
-int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output) {
-    std::vector<std::string> lines = ReadLines(linesPath);
+int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output,
+                  const wchar_t* pluginPath) {
+    std::vector<std::string> lines = SplitLines(ReadWholeFile(linesPath));
     if (lines.empty()) return 2;
     SetOutputHandle(output);
     char request[kRequestBufferBytes];
@@ -34,6 +20,9 @@ int RunLineWriter(const wchar_t* linesPath, HANDLE input, HANDLE output) {
         WritePrompt();
         DWORD read = 0;
         if (!ReadFile(input, request, kRequestBufferBytes - 1, &read, nullptr) || read == 0) break;
+        if (pluginPath) {
+            UniqueModule plugin(LoadLibraryExW(pluginPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        }
         for (const std::string& line : lines) {
             WriteWholeLine(line.data(), static_cast<uint32_t>(line.size()));
         }

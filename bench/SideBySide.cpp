@@ -18,17 +18,13 @@ size_t PerBlock(size_t total, size_t blocks) {
 }
 
 // The text of each line after its channel name and colon, widened.
-std::vector<std::wstring> MessagesOf(const std::string& lines) {
+std::vector<std::wstring> MessagesOf(const std::vector<std::string>& lines) {
     std::vector<std::wstring> messages;
-    size_t start = 0;
-    while (start < lines.size()) {
-        size_t end = lines.find('\n', start);
-        end = end == std::string::npos ? lines.size() : end + 1;
-        size_t colon = lines.find(':', start);
-        size_t from = colon < end ? colon + 1 : start;
-        messages.emplace_back(lines.begin() + static_cast<std::ptrdiff_t>(from),
-                              lines.begin() + static_cast<std::ptrdiff_t>(end));
-        start = end;
+    for (const std::string& line : lines) {
+        size_t colon = line.find(':');
+        messages.emplace_back(
+            line.begin() + static_cast<std::ptrdiff_t>(colon == std::string::npos ? 0 : colon + 1),
+            line.end());
     }
     return messages;
 }
@@ -56,27 +52,28 @@ void TimeLineByLine(PipeHost& host, const std::string& request, const AnswerChec
 }
 
 // Where a round trip goes: for each line, the median wait before it arrives
-// from the server and from the line writer, which writes the same bytes.
-void PrintTimeline(const std::string& scanLines, std::vector<Series>& server,
-                   std::vector<Series>& writer) {
+// from the server, from the line writer, which writes the same bytes, and from
+// the line writer that loads and frees the plugin first.
+void PrintTimeline(const std::string& scanLines, const std::vector<std::vector<Series>*>& columns) {
     std::printf("  where it goes: the median wait before each line arrives\n");
-    std::printf("    %9s %9s  %s\n", "server", "writer", "line");
-    double serverTotal = 0;
-    double writerTotal = 0;
-    size_t start = 0;
-    for (size_t line = 0; line < server.size(); ++line) {
-        size_t end = scanLines.find('\n', start);
-        std::string text =
-            end == std::string::npos ? "ready:" : scanLines.substr(start, end - start);
-        start = end == std::string::npos ? start : end + 1;
+    std::printf("    %9s %9s %9s  %s\n", "server", "writer", "after", "line");
+    std::printf("    %9s %9s %9s\n", "", "", "load");
+    std::vector<double> totals(columns.size(), 0);
+    std::vector<std::string> lines = SplitLines(scanLines + protocol::kPromptLine);
+    for (size_t line = 0; line < lines.size() && line < columns[0]->size(); ++line) {
+        std::string text = lines[line].substr(0, lines[line].size() - 1);
         if (text.size() > 64) text = text.substr(0, 61) + "...";
-        double serverWait = Summarize(server[line].samples).median;
-        double writerWait = Summarize(writer[line].samples).median;
-        serverTotal += serverWait;
-        writerTotal += writerWait;
-        std::printf("    %9.3f %9.3f  %s\n", serverWait, writerWait, text.c_str());
+        std::printf("   ");
+        for (size_t column = 0; column < columns.size(); ++column) {
+            double wait = Summarize((*columns[column])[line].samples).median;
+            totals[column] += wait;
+            std::printf(" %9.3f", wait);
+        }
+        std::printf("  %s\n", text.c_str());
     }
-    std::printf("    %9.3f %9.3f  (sums of the medians)\n", serverTotal, writerTotal);
+    std::printf("   ");
+    for (double total : totals) std::printf(" %9.3f", total);
+    std::printf("  (sums of the medians)\n");
 }
 
 bool StartThroughLibrary(ServerProcess& host, const ServerLaunch& launch) {
@@ -119,7 +116,8 @@ double MeasureServerSteps(const Paths& paths, const Settings& settings,
     const wchar_t* plugin = paths.fastPlugin.c_str();
     UniqueModule module(LoadLibraryExW(plugin, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module.IsValid()) return 0;
-    const std::vector<std::wstring> messages = MessagesOf(scanLines + protocol::kPromptLine);
+    const std::vector<std::string> lines = SplitLines(scanLines + protocol::kPromptLine);
+    const std::vector<std::wstring> messages = MessagesOf(lines);
     struct Step {
         const char* label;
         std::function<void()> run;
@@ -128,10 +126,8 @@ double MeasureServerSteps(const Paths& paths, const Settings& settings,
         {"  version resource of the file", [&] { ReadVersionResource(plugin); }},
         {"  three message-queue drains", DrainMessagesThreeTimes},
         {"  SetActiveWindow (no window)", ActivateNoWindow},
-        {"  formatting the lines (no handle to write to)", [&] { FormatLines(messages); }},
     };
-    double total = 0;
-    for (const Step& step : steps) {
+    auto timeStep = [&](const Step& step) {
         Series series;
         TimeSteps(
             settings.requests,
@@ -140,9 +136,21 @@ double MeasureServerSteps(const Paths& paths, const Settings& settings,
                 return true;
             },
             series);
-        total += PrintSeries(step.label, series).median;
-    }
-    return total;
+        return PrintSeries(step.label, series).median;
+    };
+    double total = 0;
+    for (const Step& step : steps) total += timeStep(step);
+    // The lines have to go somewhere; what the writes to NUL cost is taken
+    // apart and left out, since figure 7 has the writes to a pipe.
+    SECURITY_ATTRIBUTES plain = {sizeof(plain), nullptr, FALSE};
+    UniqueFile nul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &plain,
+                               OPEN_EXISTING, 0, nullptr));
+    double formattedAndWritten = timeStep(
+        {"  the lines formatted, written to NUL", [&] { FormatLines(messages, nul.Get()); }});
+    double written =
+        timeStep({"  the same lines written to NUL", [&] { WriteLines(lines, nul.Get()); }});
+    std::printf("    formatting the lines: %.3f ms\n", formattedAndWritten - written);
+    return total + formattedAndWritten - written;
 }
 
 // One plugin's part of the side-by-side figures: a server scanning it, a
@@ -153,10 +161,11 @@ struct Subject {
     std::vector<Footprint>* footprints = nullptr;  // read after the early and the last request
     PipeHost server;
     PipeHost writer;
+    PipeHost loadingWriter;  // loads and frees the plugin before its lines
     std::string scanLines;
     size_t serverRequests = 0;
-    Series roundTrips, floors, loads, questions, frees, lines;
-    std::vector<Series> serverGaps, writerGaps;
+    Series roundTrips, floors, loads, questions, frees, lines, linesAfterLoad;
+    std::vector<Series> serverGaps, writerGaps, loadingWriterGaps;
 };
 
 // Starts the server, records its answer for the plugin and starts the line writer on it.
@@ -167,13 +176,17 @@ bool StartSubject(const Paths& paths, const std::wstring& linesPath, Subject& su
         !RoundTrip(subject.server, subject.request, subject.scanLines) ||
         !ReportsSuccess(subject.scanLines) || !WriteWholeFile(linesPath, subject.scanLines) ||
         !subject.writer.Start(paths.program, LineWriterArguments(linesPath)) ||
-        !subject.writer.ReadToPrompt(banner)) {
+        !subject.writer.ReadToPrompt(banner) ||
+        !subject.loadingWriter.Start(paths.program,
+                                     LoadingLineWriterArguments(linesPath, subject.plugin)) ||
+        !subject.loadingWriter.ReadToPrompt(banner)) {
         return false;
     }
     subject.serverRequests = 1;
     size_t lineCount = CountOccurrences(subject.scanLines, "\n") + 1;  // and the prompt
     subject.serverGaps.resize(lineCount);
     subject.writerGaps.resize(lineCount);
+    subject.loadingWriterGaps.resize(lineCount);
     Series warmUp;
     TimeSteps(
         kWarmUpScans, [&] { return ScanInProcess(subject.plugin); }, warmUp);
@@ -210,6 +223,10 @@ void TakeTurn(Subject& subject, size_t requests) {
         TimeLineByLine(subject.writer, subject.request, sameLines, subject.lines,
                        subject.writerGaps);
     }
+    for (size_t done = 0; done < requests; ++done) {
+        TimeLineByLine(subject.loadingWriter, subject.request, sameLines, subject.linesAfterLoad,
+                       subject.loadingWriterGaps);
+    }
 }
 
 void StopSubject(Subject& subject) {
@@ -220,6 +237,7 @@ void StopSubject(Subject& subject) {
     }
     subject.server.Stop(kAnswerTimeout);
     subject.writer.Stop(kAnswerTimeout);
+    subject.loadingWriter.Stop(kAnswerTimeout);
 }
 
 }  // namespace
@@ -284,7 +302,11 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
         " read\n");
     findings.roundTrip = PrintSeries("fast plugin", fast.roundTrips).median;
     if (withBare) findings.bareRoundTrip = PrintSeries("bare plugin", bare.roundTrips).median;
-    PrintTimeline(fast.scanLines, fast.serverGaps, fast.writerGaps);
+    PrintTimeline(fast.scanLines, {&fast.serverGaps, &fast.writerGaps, &fast.loadingWriterGaps});
+    if (withBare) {
+        PrintTimeline(bare.scanLines,
+                      {&bare.serverGaps, &bare.writerGaps, &bare.loadingWriterGaps});
+    }
 
     std::printf(
         "\n3. The floor: the same scan in-process, no protocol, LoadLibraryExW to"
@@ -307,6 +329,14 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
         fast.serverGaps.size(), fast.scanLines.size() + 7);
     findings.lineCost = PrintSeries("fast plugin's lines", fast.lines).median;
     if (withBare) findings.bareLineCost = PrintSeries("bare plugin's lines", bare.lines).median;
+    findings.fastQuestions = Summarize(fast.questions.samples).median;
+    findings.lineCostAfterLoad =
+        PrintSeries("fast plugin's, loading and freeing it first", fast.linesAfterLoad).median;
+    if (withBare) {
+        findings.bareQuestions = Summarize(bare.questions.samples).median;
+        findings.bareLineCostAfterLoad =
+            PrintSeries("bare plugin's, loading and freeing it first", bare.linesAfterLoad).median;
+    }
 
     if (throughLibrary) {
         std::printf("\n2 and 7 through host/ServerProcess (reader thread, condition variable)\n");
