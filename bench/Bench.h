@@ -61,6 +61,10 @@ struct Findings {
     double lineCostAfterLoad = 0;
     double bareQuestions = 0;
     double bareLineCostAfterLoad = 0;
+    // The host's processor time per scan of the fast plugin: the benchmark's
+    // own reader, and the benchmark through host/ServerProcess.
+    double readerPerScan = 0;
+    double libraryHostPerScan = 0;
     std::vector<Footprint> fastFootprints;
     std::vector<Footprint> bareFootprints;
     double jobs1 = 0;

@@ -55,7 +55,25 @@ double WineServerSeconds() {
            kLinuxTicksPerSecond;
 }
 
+double Milliseconds(const FILETIME& time) {
+    return static_cast<double>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) |
+                               time.dwLowDateTime) /
+           kHundredNanosecondsPerSecond * 1000;
+}
+
 }  // namespace
+
+double ThreadProcessorMilliseconds() {
+    FILETIME creation, exit, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &creation, &exit, &kernel, &user)) return 0;
+    return Milliseconds(kernel) + Milliseconds(user);
+}
+
+double ProcessProcessorMilliseconds() {
+    FILETIME creation, exit, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user)) return 0;
+    return Milliseconds(kernel) + Milliseconds(user);
+}
 
 CpuSampler::CpuSampler() : startedAt_(Now()), wineServerAtStart_(WineServerSeconds()) {}
 

@@ -9,6 +9,11 @@
 #include <string>
 #include <utility>
 
+// User and kernel time the calling thread, or the benchmark's whole process,
+// has taken so far, in milliseconds (in ticks of 10 ms under Wine).
+double ThreadProcessorMilliseconds();
+double ProcessProcessorMilliseconds();
+
 class CpuSampler {
 public:
     // Processes created from now on are counted.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "bench/Bench.h"
+#include "bench/CpuTimes.h"
 #include "bench/InProcessScan.h"
 #include "platform/KernelHandles.h"
 #include "protocol/Protocol.h"
@@ -165,6 +166,7 @@ struct Subject {
     std::string scanLines;
     size_t serverRequests = 0;
     Series roundTrips, floors, loads, questions, frees, lines, linesAfterLoad;
+    double readerMilliseconds = 0;  // processor time of this thread in the round trips
     std::vector<Series> serverGaps, writerGaps, loadingWriterGaps;
 };
 
@@ -196,6 +198,7 @@ bool StartSubject(const Paths& paths, const std::wstring& linesPath, Subject& su
 // One turn: round trips through the server, the same scans in-process, and
 // round trips through the line writer.
 void TakeTurn(Subject& subject, size_t requests) {
+    double readerBefore = ThreadProcessorMilliseconds();
     for (size_t done = 0; done < requests; ++done) {
         TimeLineByLine(subject.server, subject.request, ReportsSuccess, subject.roundTrips,
                        subject.serverGaps);
@@ -205,6 +208,7 @@ void TakeTurn(Subject& subject, size_t requests) {
             subject.footprints->push_back(footprint);
         }
     }
+    subject.readerMilliseconds += ThreadProcessorMilliseconds() - readerBefore;
     TimeSteps(
         requests,
         [&] {
@@ -272,6 +276,7 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
                           StartThroughLibrary(libraryWriter, writerLaunch);
 
     Series toReady, toReport, toExit, libraryTrips, libraryLines;
+    double libraryHostMilliseconds = 0;
     const AnswerCheck sameLines = [&](const std::string& answer) {
         return answer == fast.scanLines;
     };
@@ -285,8 +290,10 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
             ScanInNewServer(paths, fast.request, toReady, toReport, toExit);
         }
         if (throughLibrary) {
+            double hostBefore = ProcessProcessorMilliseconds();
             TimeRequests(libraryServer, fast.request, libraryRequests, ReportsSuccess,
                          libraryTrips);
+            libraryHostMilliseconds += ProcessProcessorMilliseconds() - hostBefore;
             TimeRequests(libraryWriter, fast.request, libraryRequests, sameLines, libraryLines);
         }
     }
@@ -302,6 +309,12 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
         " read\n");
     findings.roundTrip = PrintSeries("fast plugin", fast.roundTrips).median;
     if (withBare) findings.bareRoundTrip = PrintSeries("bare plugin", bare.roundTrips).median;
+    if (!fast.roundTrips.samples.empty()) {
+        findings.readerPerScan =
+            fast.readerMilliseconds / static_cast<double>(fast.roundTrips.samples.size());
+        std::printf("  processor time of the host, reading on its own thread: %.2f ms a scan\n",
+                    findings.readerPerScan);
+    }
     PrintTimeline(fast.scanLines, {&fast.serverGaps, &fast.writerGaps, &fast.loadingWriterGaps});
     if (withBare) {
         PrintTimeline(bare.scanLines,
@@ -341,6 +354,12 @@ void MeasureSideBySide(const Paths& paths, const Settings& settings, Findings& f
     if (throughLibrary) {
         std::printf("\n2 and 7 through host/ServerProcess (reader thread, condition variable)\n");
         PrintSeries("round trip, fast plugin", libraryTrips);
+        if (!libraryTrips.samples.empty()) {
+            findings.libraryHostPerScan =
+                libraryHostMilliseconds / static_cast<double>(libraryTrips.samples.size());
+            std::printf("  processor time of the host, all its threads: %.2f ms a scan\n",
+                        findings.libraryHostPerScan);
+        }
         PrintSeries("line cost", libraryLines);
     }
 }
