@@ -127,6 +127,7 @@ bool ServerProcess::Start(const ServerLaunch& launch) {
     UniqueHandle thread(created.hThread);
     process_.Reset(created.hProcess);
     processId_ = created.dwProcessId;
+    keepTranscript_ = launch.keepTranscript;
     reader_ = std::thread([this] { ReadOutput(); });
     return true;
 }
@@ -137,19 +138,18 @@ bool ServerProcess::Start(const ServerLaunch& launch) {
 // byte is in, since the search starts early enough to see its first.
 void ServerProcess::ReadOutput() {
     char buffer[4096];
-    size_t searchFrom = 0;
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(output_.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) break;
         std::lock_guard<std::mutex> guard(mutex_);
         transcript_.append(buffer, read);
-        size_t prompt = FindPrompt(transcript_, searchFrom);
+        size_t prompt = FindPrompt(transcript_, searchFrom_);
         size_t partial = transcript_.size() -
                          std::min<size_t>(transcript_.size(), protocol::kPromptLineBytes - 1);
         if (prompt == std::string::npos) {
-            searchFrom = std::max(searchFrom, partial);
+            searchFrom_ = std::max(searchFrom_, partial);
         } else {
-            searchFrom = std::max<size_t>(prompt + protocol::kPromptLineBytes, partial);
+            searchFrom_ = std::max<size_t>(prompt + protocol::kPromptLineBytes, partial);
             changed_.notify_all();
         }
     }
@@ -168,11 +168,21 @@ WaitResult ServerProcess::WaitForReady(DWORD timeoutMilliseconds, std::string& o
     if (prompt != std::string::npos) {
         output.assign(transcript_, consumed_, prompt - consumed_);
         consumed_ = prompt + protocol::kPromptLineBytes;
+        DropHandedOut();
         return WaitResult::kReady;
     }
     output.assign(transcript_, consumed_, std::string::npos);
     consumed_ = transcript_.size();
+    DropHandedOut();
     return done ? WaitResult::kClosed : WaitResult::kTimedOut;
+}
+
+// Called with the lock held. The reader's search position moves with the text.
+void ServerProcess::DropHandedOut() {
+    if (keepTranscript_) return;
+    transcript_.erase(0, consumed_);
+    searchFrom_ -= std::min(searchFrom_, consumed_);
+    consumed_ = 0;
 }
 
 bool ServerProcess::SendRequest(const std::string& utf8Line) {

@@ -24,6 +24,10 @@ struct ServerLaunch {
     // the usual four; the pipes are then the server's standard handles, and the
     // placeholders below stand for the values of the child's pipe ends.
     std::optional<std::vector<std::wstring>> argumentsInstead;
+    // Keeps every byte the server writes for Transcript(). Otherwise what a
+    // wait has handed out is dropped, so that a server kept for thousands of
+    // scans costs the host no memory per scan.
+    bool keepTranscript = false;
 };
 
 inline constexpr wchar_t kInputPlaceholder[] = L"{input}";
@@ -55,13 +59,15 @@ public:
     // Blocks until the server has closed its end of the output pipe.
     void WaitForOutputClosed();
 
-    // Every byte the server has written so far.
+    // Every byte the server has written so far when the launch keeps the
+    // transcript; otherwise what no wait has handed out yet.
     std::string Transcript();
     HANDLE Process() const { return process_.Get(); }
     DWORD ProcessId() const { return processId_; }
 
 private:
     void ReadOutput();
+    void DropHandedOut();
 
     UniqueHandle process_;
     UniqueHandle input_;   // our end of the request pipe
@@ -72,7 +78,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::string transcript_;
+    bool keepTranscript_ = false;
     size_t consumed_ = 0;
+    size_t searchFrom_ = 0;  // where the reader looks for the next prompt
     bool closed_ = false;
 };
 

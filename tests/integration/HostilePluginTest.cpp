@@ -110,6 +110,7 @@ TEST_P(CutRequests, AreNeverScanned) {
     ServerProcess server;
     ServerLaunch launch;
     launch.serverPath = ServerPath();
+    launch.keepTranscript = true;
     ASSERT_TRUE(server.Start(launch));
     std::string output;
     ASSERT_EQ(server.WaitForReady(60000, output), WaitResult::kReady);

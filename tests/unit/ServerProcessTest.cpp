@@ -45,10 +45,11 @@ const bool kIsScriptWriter = [] {
     ExitProcess(0);
 }();
 
-bool StartScript(ServerProcess& child, size_t script) {
+bool StartScript(ServerProcess& child, size_t script, bool keepTranscript) {
     ServerLaunch launch;
     launch.serverPath = ProgramDirectory() + L"unit-tests.exe";
     launch.argumentsInstead = std::vector<std::wstring>{kScriptOption, std::to_wstring(script)};
+    launch.keepTranscript = keepTranscript;
     return child.Start(launch);
 }
 
@@ -64,17 +65,23 @@ TEST(ServerProcess, EveryPromptWakesTheWaiterAndNoLineIsLost) {
          {WaitResult::kClosed, ""}},
         {{WaitResult::kReady, ""}, {WaitResult::kReady, "info:only\n"}, {WaitResult::kClosed, ""}},
     };
-    for (size_t script = 0; script < expected.size(); ++script) {
-        ServerProcess child;
-        ASSERT_TRUE(StartScript(child, script));
-        for (const Wait& wait : expected[script]) {
-            std::string output;
-            ASSERT_EQ(child.WaitForReady(60000, output), wait.result) << script;
-            EXPECT_EQ(output, wait.output) << script;
-            // A child that has ended fails the write; the next wait tells.
-            if (wait.result == WaitResult::kReady) static_cast<void>(child.SendRequest("next"));
+    // Kept or dropped once handed out, the transcript must not change what the waits see.
+    for (bool keepTranscript : {false, true}) {
+        for (size_t script = 0; script < expected.size(); ++script) {
+            ServerProcess child;
+            ASSERT_TRUE(StartScript(child, script, keepTranscript));
+            for (const Wait& wait : expected[script]) {
+                std::string output;
+                ASSERT_EQ(child.WaitForReady(60000, output), wait.result) << script;
+                EXPECT_EQ(output, wait.output) << script;
+                // A child that has ended fails the write; the next wait tells.
+                if (wait.result == WaitResult::kReady) static_cast<void>(child.SendRequest("next"));
+            }
+            EXPECT_EQ(child.WaitForExit(60000), std::optional<DWORD>(0));
+            std::string everything;
+            for (const std::string& chunk : kScripts[script]) everything += chunk;
+            EXPECT_EQ(child.Transcript(), keepTranscript ? everything : "") << script;
         }
-        EXPECT_EQ(child.WaitForExit(60000), std::optional<DWORD>(0));
     }
 }
 

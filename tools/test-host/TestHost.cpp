@@ -26,6 +26,7 @@ int Usage() {
 
 int wmain(int argc, wchar_t** argv) {
     ServerLaunch launch;
+    launch.keepTranscript = true;
     std::vector<std::wstring> requests;
     int at = 1;
     for (; at < argc && argv[at][0] == L'-' && argv[at][1] == L'-'; at += 2) {

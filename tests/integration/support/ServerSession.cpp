@@ -29,6 +29,7 @@ std::wstring Vst3PluginPath(const std::wstring& name) {
 Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch) {
     constexpr DWORD kGenerousWait = 120000;
     if (launch.serverPath.empty()) launch.serverPath = ServerPath();
+    launch.keepTranscript = true;
     Session session;
     ServerProcess server;
     if (!server.Start(launch)) return session;
