@@ -78,6 +78,6 @@ bool ReadClapReport(const ordered_json& object, ClapReport& report) {
 }
 
 bool ParseClapReport(const std::string& text, ClapReport& report) {
-    ordered_json parsed = ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
+    ordered_json parsed = ParseReportJson(text);
     return !parsed.is_discarded() && ReadClapReport(parsed, report);
 }

@@ -31,6 +31,34 @@ bool ReadShells(const ordered_json& object, std::vector<ShellPlugin>& shells) {
     return true;
 }
 
+// Drops every comma that stands right before a closing brace or bracket,
+// outside strings; whitespace between them stays.
+std::string RemoveTrailingCommas(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    bool inString = false;
+    bool escaped = false;
+    for (size_t at = 0; at < text.size(); ++at) {
+        char c = text[at];
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == ',') {
+            size_t next = text.find_first_not_of(" \t\r\n", at + 1);
+            if (next != std::string::npos && (text[next] == '}' || text[next] == ']')) continue;
+        }
+        result += c;
+    }
+    return result;
+}
+
 }  // namespace
 
 bool operator==(const ShellPlugin& a, const ShellPlugin& b) {
@@ -63,30 +91,8 @@ std::string FormatHexId(uint32_t id) {
     return text;
 }
 
-std::string RemoveTrailingCommas(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    bool inString = false;
-    bool escaped = false;
-    for (size_t at = 0; at < text.size(); ++at) {
-        char c = text[at];
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == ',') {
-            size_t next = text.find_first_not_of(" \t\r\n", at + 1);
-            if (next != std::string::npos && (text[next] == '}' || text[next] == ']')) continue;
-        }
-        result += c;
-    }
-    return result;
+ordered_json ParseReportJson(const std::string& text) {
+    return ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
 }
 
 bool ReadReportMembers(const ordered_json& object, PluginReport& report) {
@@ -134,6 +140,6 @@ void WriteReportMembers(const PluginReport& report, ordered_json& object) {
 }
 
 bool ParseReport(const std::string& text, PluginReport& report) {
-    ordered_json parsed = ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
+    ordered_json parsed = ParseReportJson(text);
     return !parsed.is_discarded() && ReadReportMembers(parsed, report);
 }

@@ -37,9 +37,9 @@ bool operator==(const ShellPlugin& a, const ShellPlugin& b);
 
 // The report as the server writes it, without the channel names.
 [[nodiscard]] bool ParseReport(const std::string& text, PluginReport& report);
-// Drops every comma that stands right before a closing brace or bracket,
-// outside strings; whitespace between them stays.
-std::string RemoveTrailingCommas(const std::string& text);
+// A report's text as JSON, the commas the server writes before every closing
+// brace or bracket accepted; discarded when the text is no JSON.
+nlohmann::ordered_json ParseReportJson(const std::string& text);
 
 // The report's members in an object of their own (ordered, so that the
 // shells keep the server's order); shared by everything that stores reports.

@@ -58,8 +58,7 @@ std::string ExitCodeNumber(DWORD exitCode) {
 
 // A report without a "format" member is a VST 2 report.
 bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
-    nlohmann::ordered_json parsed =
-        nlohmann::ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
+    nlohmann::ordered_json parsed = ParseReportJson(text);
     if (!parsed.is_object()) return false;
     auto format = parsed.find("format");
     if (format != parsed.end() &&

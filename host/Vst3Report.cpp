@@ -70,6 +70,6 @@ bool ReadVst3Report(const ordered_json& object, Vst3Report& report) {
 }
 
 bool ParseVst3Report(const std::string& text, Vst3Report& report) {
-    ordered_json parsed = ordered_json::parse(RemoveTrailingCommas(text), nullptr, false);
+    ordered_json parsed = ParseReportJson(text);
     return !parsed.is_discarded() && ReadVst3Report(parsed, report);
 }
