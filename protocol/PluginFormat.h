@@ -30,6 +30,16 @@ inline constexpr FormatNames kFormats[] = {
 // folder inside it followed by the bundle's own name, suffix included.
 inline constexpr wchar_t kVst3BundleModuleFolder[] = L"\\Contents\\x86_64-win\\";
 
+// Where the bundle's own name starts in its path: after the last separator.
+// The module path is the bundle path, kVst3BundleModuleFolder and that name.
+inline size_t Vst3BundleNameOffset(const wchar_t* path, size_t length) {
+    size_t start = 0;
+    for (size_t at = 0; at < length; ++at) {
+        if (path[at] == L'\\' || path[at] == L'/') start = at + 1;
+    }
+    return start;
+}
+
 inline const FormatNames& NamesOf(PluginFormat format) {
     for (const FormatNames& names : kFormats) {
         if (names.format == format) return names;
