@@ -6,7 +6,9 @@
 #include "app/CommandLine.h"
 #include "app/RequestLoop.h"
 #include "app/StandardHandles.h"
+#include "channel/DumpLock.h"
 #include "channel/OutputChannel.h"
+#include "crash/CrashDump.h"
 #include "crash/CrashFilter.h"
 #include "crash/RequestWatch.h"
 #include "scan/ScanDriver.h"
@@ -69,7 +71,6 @@ void ServeHost(HINSTANCE instance, const CommandLine& commandLine) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    InitializeCrashDumps();
     InstallCrashFilter();
     CommandLine commandLine = ParseCommandLine(GetCommandLineW());
     SetCrashDumpDirectory(commandLine.dumpDirectory);

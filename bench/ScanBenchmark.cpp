@@ -13,7 +13,6 @@
 #include "bench/Bench.h"
 #include "bench/InProcessScan.h"
 #include "bench/LineWriter.h"
-#include "crash/CrashFilter.h"
 
 namespace {
 
@@ -449,9 +448,6 @@ HANDLE HandleArgument(const wchar_t* text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // The output channel's lines, the line writer's and those the benchmark
-    // formats in-process, pass through the dump lock.
-    InitializeCrashDumps();
     // The line writer child: --line-writer FILE [PLUGIN] INPUT OUTPUT OWNER.
     if ((argc == 6 || argc == 7) && std::wcscmp(argv[1], L"--line-writer") == 0) {
         const int handles = argc - 3;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "crash/CrashFilter.h"
+#include "channel/DumpLock.h"
 #include "foundation/SharedString.h"
 #include "protocol/Protocol.h"
 

@@ -4,7 +4,8 @@
 
 #include <csignal>
 
-#include "crash/CrashFilter.h"
+#include "channel/DumpLock.h"
+#include "crash/CrashDump.h"
 
 namespace {
 

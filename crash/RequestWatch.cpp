@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include "crash/CrashFilter.h"
+#include "channel/DumpLock.h"
+#include "crash/CrashDump.h"
+#include "crash/DumpHandOff.h"
 #include "platform/KernelHandles.h"
 
 namespace {
@@ -45,7 +47,8 @@ void EndForEndedThread(HANDLE thread, DWORD threadId) {
     record.ExceptionInformation[0] = exitCode;
     CONTEXT context = {};
     EXCEPTION_POINTERS pointers = {&record, &context};
-    EnterDumpLockLeftBy(threadId);
+    // The ended thread may have left the lock held; it is taken over then.
+    EnterDumpLock();
     EndWithCrashDump(&pointers, threadId);
 }
 

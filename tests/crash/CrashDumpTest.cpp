@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/ArgumentQuoting.h"
@@ -23,6 +25,7 @@ constexpr DWORD kMinidumpExceptionStream = 6;
 struct CrashRun {
     DWORD exitCode = 0;
     std::vector<DWORD> faultingThreads;
+    std::string output;
     SYSTEMTIME started;
     SYSTEMTIME ended;
 };
@@ -31,13 +34,17 @@ std::vector<DWORD> ParseThreadIds(const std::string& text) {
     std::vector<DWORD> ids;
     size_t start = 0;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        ids.push_back(static_cast<DWORD>(std::stoul(text.substr(start, end - start))));
+        if (std::isdigit(static_cast<unsigned char>(text[start]))) {
+            ids.push_back(static_cast<DWORD>(std::stoul(text.substr(start, end - start))));
+        }
     }
     return ids;
 }
 
 // Starts crash-fault in workingDirectory, with no dump directory argument
-// when dumpDirectory is null, and waits for it to end.
+// when dumpDirectory is null, and waits for it to end. Its output is read
+// while it runs: a line the crash filter writes is flushed, which waits for
+// the reader.
 CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
                          const std::wstring& workingDirectory) {
     CrashRun run;
@@ -62,6 +69,14 @@ CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
                                   workingDirectory.c_str(), &startup, &process);
     EXPECT_TRUE(created) << "CreateProcessW failed: " << GetLastError();
     writeEnd.Close();
+    std::string output;
+    std::thread reader([&] {
+        char chunk[256];
+        DWORD count = 0;
+        while (ReadFile(readEnd.Get(), chunk, sizeof chunk, &count, nullptr) && count > 0) {
+            output.append(chunk, count);
+        }
+    });
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     if (created) {
@@ -74,14 +89,9 @@ CrashRun RunCrashProgram(const wchar_t* mode, const std::wstring* dumpDirectory,
         GetExitCodeProcess(process.hProcess, &run.exitCode);
     }
     GetLocalTime(&run.ended);
-
-    std::string output;
-    char chunk[256];
-    DWORD count = 0;
-    while (ReadFile(readEnd.Get(), chunk, sizeof chunk, &count, nullptr) && count > 0) {
-        output.append(chunk, count);
-    }
+    reader.join();
     run.faultingThreads = ParseThreadIds(output);
+    run.output = output;
     return run;
 }
 
@@ -240,6 +250,9 @@ TEST_F(CrashDump, MissingDirectoryExitsNineWithoutFile) {
     CrashRun run = RunCrashProgram(L"thread", &missing, base_);
     EXPECT_EQ(run.exitCode, kCrashExitCode);
     EXPECT_EQ(GetFileAttributesW(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(run.output.find("error:No crash dump written: the file could not be created\n"),
+              std::string::npos)
+        << run.output;
     ExpectNoDumpAnywhere(run);
 }
 
@@ -266,6 +279,23 @@ TEST_F(CrashDump, DirectoryOf240CharactersHoldsTheWholeName) {
     EXPECT_EQ(run.exitCode, kCrashExitCode);
     std::vector<unsigned char> dump = ExpectOneDump(run, directory);
     ExpectExceptionDump(dump, run.faultingThreads);
+}
+
+// Run on its own, with Wine's DLL overrides taking DbgHelp away from every
+// program of the run as if the system had none; skipped in the other runs.
+class CrashDumpWithoutDbgHelp : public CrashDump {};
+
+TEST_F(CrashDumpWithoutDbgHelp, ExitsNineAndSaysNoDumpWasWritten) {
+    if (HMODULE dbgHelp = LoadLibraryW(L"DbgHelp.dll")) {
+        FreeLibrary(dbgHelp);
+        GTEST_SKIP() << "DbgHelp is there";
+    }
+    CrashRun run = RunCrashProgram(L"thread", &dumps_, base_);
+    EXPECT_EQ(run.exitCode, kCrashExitCode);
+    EXPECT_NE(run.output.find("error:No crash dump written: DbgHelp could not be loaded\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_TRUE(FilesIn(dumps_, L"*").empty());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Sets up the crash state the way the server does at start-up, then faults:
 //   crash-fault main|thread|both [dump directory]
 // Each thread that is about to fault first writes its thread id and a line
-// feed to standard output.
+// feed to standard output, where the server's lines go too.
 #include <windows.h>
 // Needs the base declarations first.
 #include <shellapi.h>
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "channel/OutputChannel.h"
+#include "crash/CrashDump.h"
 #include "crash/CrashFilter.h"
 
 namespace {
@@ -44,8 +46,8 @@ bool StartFaultingThread() {
 }  // namespace
 
 int main() {
-    InitializeCrashDumps();
     InstallCrashFilter();
+    SetOutputHandle(GetStdHandle(STD_OUTPUT_HANDLE));
 
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);

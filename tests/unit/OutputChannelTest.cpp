@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "OutputCapture.h"
+#include "channel/DumpLock.h"
 #include "channel/OutputChannel.h"
 
 namespace {
@@ -18,6 +21,21 @@ TEST(OutputChannel, EachMessageIsOneLineWithItsChannelInUtf8) {
               "warn:Unhandled audioMaster opCode - -1\n"
               "error:Bad magic\n"
               ">:{\n");
+}
+
+// A thread that ends holding the lock, entered twice and left once, leaves
+// it to the next thread that writes a line; lines written before it ended
+// and after are whole.
+TEST(OutputChannel, ALockLeftByAnEndedThreadIsTakenOver) {
+    OutputCapture capture;
+    std::thread([] {
+        EnterDumpLock();
+        WriteInfo(L"first\n");
+        EnterDumpLock();
+        LeaveDumpLock();
+    }).join();
+    WriteInfo(L"second\n");
+    EXPECT_EQ(capture.Finish(), "info:first\ninfo:second\n");
 }
 
 }  // namespace

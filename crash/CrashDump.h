@@ -1,0 +1,15 @@
+// The minidump a crash leaves in the host's dump directory, and the end of
+// the process with exit code 9 that follows it.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/SharedString.h"
+
+// A null or empty directory means: no dump, just exit code 9.
+void SetCrashDumpDirectory(const WideString& directory);
+
+// With the dump lock held (it is never left): writes the dump of the given
+// thread and ends the process with exit code 9. When a dump was asked for and
+// could not be written, an "error" line says why before the end.
+void EndWithCrashDump(EXCEPTION_POINTERS* exception, DWORD threadId);
