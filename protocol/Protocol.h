@@ -22,6 +22,11 @@ inline constexpr char kReportChannel[] = ">";
 // rejected, so a runaway host cannot exhaust the server's memory.
 inline constexpr uint32_t kMaxRequestBytes = 64 * 1024;
 
+// After a CLAP or VST3 path: read the factory alone, creating no instance
+// (what a host asks after an instance crashed or hung the server). Any other
+// text after a ">" is ignored for those formats.
+inline constexpr wchar_t kFactoryOnlyRequest[] = L">factory";
+
 // The plugin category of a shell, whose report lists its sub-plugins.
 inline constexpr int32_t kShellCategory = 10;
 
