@@ -41,9 +41,9 @@ RequestStatus ReadRequest(HANDLE input, NarrowString& request) {
         }
         if (status != RequestStatus::kComplete) request.Release();
         if (!lineFeed && !(first && read < chunkBytes)) continue;
-        // A NUL byte in a request of several reads would splice the pieces
-        // around it into a path the host never sent.
-        if (status == RequestStatus::kComplete && holdsNul && !first) {
+        // A path cut at a NUL byte, or pieces spliced around one, would be a
+        // path the host never sent.
+        if (status == RequestStatus::kComplete && holdsNul) {
             return RequestStatus::kHoldsNul;
         }
         return status;

@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CutRequest{"NulInALaterRead",
                                std::string(1200, 'a') + '\0' + std::string(300, 'b') + "\n",
                                NulRejection()},
+                    CutRequest{"NulInAOneReadRequest",
+                               "C:\\good.dll" + std::string(1, '\0') + "garbage\n", NulRejection()},
                     CutRequest{"NulInTheFirstRead",
                                "C:\\x" + std::string(1, '\0') + std::string(1500, 'c') + "\n",
                                NulRejection()}),
