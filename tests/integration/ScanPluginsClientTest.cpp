@@ -5,6 +5,7 @@
 
 #include "host/ScanClient.h"
 #include "host/Text.h"
+#include "protocol/Protocol.h"
 #include "support/ScanPluginsSupport.h"
 #include "support/ServerSession.h"
 
