@@ -5,6 +5,7 @@
 
 #include "host/DumpFolder.h"
 #include "host/MinidumpReader.h"
+#include "host/ReportJson.h"
 #include "host/Text.h"
 #include "protocol/Protocol.h"
 
@@ -56,27 +57,6 @@ std::string ExitCodeNumber(DWORD exitCode) {
     return text;
 }
 
-// A report without a "format" member is a VST 2 report.
-bool ReadAnswerReport(const std::string& text, ScanAnswer& answer) {
-    nlohmann::ordered_json parsed = ParseReportJson(text);
-    if (!parsed.is_object()) return false;
-    auto format = parsed.find("format");
-    if (format != parsed.end() &&
-        (!format->is_string() ||
-         !protocol::FormatFromName(format->get_ref<const std::string&>().c_str(), answer.format))) {
-        return false;
-    }
-    switch (answer.format) {
-        case protocol::PluginFormat::kVst2:
-            return ReadReportMembers(parsed, answer.report);
-        case protocol::PluginFormat::kClap:
-            return ReadClapReport(parsed, answer.clapReport);
-        case protocol::PluginFormat::kVst3:
-            return ReadVst3Report(parsed, answer.vst3Report);
-    }
-    return false;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
     size_t length = 0;
     for (const std::string& line : lines) length += line.size() + 1;
@@ -116,18 +96,6 @@ std::string ServerEndText(ScanEnd end, std::optional<DWORD> exitCode) {
         if (known.exitCode == *exitCode) text = known.text;
     }
     return text + " (exit code " + ExitCodeNumber(*exitCode) + ")";
-}
-
-const std::string& ReportError(const ScanAnswer& answer) {
-    switch (answer.format) {
-        case protocol::PluginFormat::kClap:
-            return answer.clapReport.error;
-        case protocol::PluginFormat::kVst3:
-            return answer.vst3Report.error;
-        case protocol::PluginFormat::kVst2:
-            break;
-    }
-    return answer.report.error;
 }
 
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId) {
@@ -190,7 +158,9 @@ ScanAnswer ScanClient::Scan(const std::wstring& request, DWORD timeoutMillisecon
     answer.lines = SortByChannel(output);
     if (sent && waited == WaitResult::kReady) {
         answer.end = ScanEnd::kAnswered;
-        answer.reportRead = ReadAnswerReport(JoinLines(answer.lines.report), answer);
+        AnyReport report;
+        if (ParseAnyReport(JoinLines(answer.lines.report), report))
+            answer.report = std::move(report);
         return answer;
     }
     if (sent && waited == WaitResult::kTimedOut) {

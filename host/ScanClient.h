@@ -14,12 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "host/ClapReport.h"
+#include "host/AnyReport.h"
 #include "host/DumpFolder.h"
-#include "host/PluginReport.h"
 #include "host/ServerProcess.h"
-#include "host/Vst3Report.h"
-#include "protocol/PluginFormat.h"
 
 // The lines of one answer by channel, each without its channel name, colon
 // and line feed; a line of no known channel stays whole in `other`.
@@ -41,12 +38,8 @@ enum class ScanEnd { kAnswered, kCrashed, kTimedOut, kServerFailed };
 struct ScanAnswer {
     ScanEnd end = ScanEnd::kServerFailed;
     ChannelLines lines;
-    bool reportRead = false;  // the report was there and well formed
-    // The format the report names; the report of that format is filled.
-    protocol::PluginFormat format = protocol::PluginFormat::kVst2;
-    PluginReport report;
-    ClapReport clapReport;
-    Vst3Report vst3Report;
+    // When the report was there and well formed: of the format it names.
+    std::optional<AnyReport> report;
     // When the server ended by itself; none when it had to be ended.
     std::optional<DWORD> exitCode;
     std::wstring dumpPath;     // when it ended and left a new dump
@@ -64,9 +57,6 @@ struct ServerSettings {
     std::wstring dumpDirectory;
     DWORD startTimeoutMilliseconds = 60000;
 };
-
-// The error of the report that was read: empty when the scan succeeded.
-const std::string& ReportError(const ScanAnswer& answer);
 
 // The request for one sub-plugin of a shell: "path>ID", the id in hexadecimal.
 std::wstring ShellRequest(const std::wstring& libraryPath, uint32_t shellId);

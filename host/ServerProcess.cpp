@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "host/ArgumentQuoting.h"
+#include "protocol/HexDigits.h"
 #include "protocol/Protocol.h"
 
 namespace {
@@ -35,10 +36,10 @@ bool WriteAll(HANDLE handle, const std::string& bytes) {
 }  // namespace
 
 std::wstring HexArgument(uint64_t value) {
-    static const wchar_t kDigits[] = L"0123456789ABCDEF";
     std::wstring text;
     do {
-        text.insert(text.begin(), kDigits[value & 0xF]);
+        text.insert(text.begin(), static_cast<wchar_t>(
+                                      protocol::UpperHexDigit(static_cast<unsigned>(value & 0xF))));
         value >>= 4;
     } while (value);
     return text;

@@ -9,72 +9,61 @@
 
 namespace {
 
-struct ExpectedClapPlugin {
-    std::string id, name, vendor, version, description, url, manualUrl, supportUrl;
-    std::vector<std::string> features;
-};
-
-// A CLAP report as the server prints it; texts are given already escaped.
-struct ExpectedClapReport {
-    std::string error, fileVersion, clapVersion;
-    std::vector<ExpectedClapPlugin> plugins;
-};
-
-std::string ClapReportText(const ExpectedClapReport& r) {
-    std::string text = ">:{\n>:  \"format\":      \"clap\",\n";
-    text += ">:  \"error\":       \"" + r.error + "\",\n";
-    text += ">:  \"platform\":    \"x64\",\n";
-    text += ">:  \"fileVersion\": \"" + r.fileVersion + "\",\n";
-    text += ">:  \"clapVersion\": \"" + r.clapVersion + "\",\n";
-    text += ">:  \"plugins\": [\n";
-    for (const ExpectedClapPlugin& p : r.plugins) {
-        text += ">:    {\n";
-        text += ">:      \"id\":          \"" + p.id + "\",\n";
-        text += ">:      \"name\":        \"" + p.name + "\",\n";
-        text += ">:      \"vendor\":      \"" + p.vendor + "\",\n";
-        text += ">:      \"version\":     \"" + p.version + "\",\n";
-        text += ">:      \"description\": \"" + p.description + "\",\n";
-        text += ">:      \"url\":         \"" + p.url + "\",\n";
-        text += ">:      \"manualUrl\":   \"" + p.manualUrl + "\",\n";
-        text += ">:      \"supportUrl\":  \"" + p.supportUrl + "\",\n";
-        text += ">:      \"features\": [\n";
-        for (const std::string& feature : p.features) text += ">:        \"" + feature + "\",\n";
-        text += ">:      ],\n>:    },\n";
-    }
-    return text + ">:  ],\n>:}\n";
-}
-
-ExpectedClapReport Several(const std::string& initPath) {
-    return {"",
-            "1.4.2.0",
-            "1.2.0",
-            {{"org.marlowind.test.synth",
-              "Test CLAP Synth",
-              "Marlowind Tests",
-              "1.4.2",
-              "A synth with every text",
-              "https:\\/\\/example.com\\/synth",
-              "https:\\/\\/example.com\\/synth\\/manual",
-              "https:\\/\\/example.com\\/support",
-              {"instrument", "synthesizer", "stereo"}},
-             {"org.marlowind.test.delay",
-              "Test CLAP Delay",
-              "Marlowind Tests",
-              "0.9",
-              "An echo",
-              "https:\\/\\/example.com\\/delay",
-              "",
-              "",
-              {"audio-effect", "delay"}},
-             {"org.marlowind.test.analyzer",
-              "Test CLAP Analyzer",
-              "Marlowind Tests",
-              "2.0.0-beta",
-              JsonEscapedPath(initPath),
-              "",
-              "",
-              "",
-              {"analyzer"}}}};
+// The report of several.clap, byte for byte: the layout every CLAP report has.
+std::string SeveralReportText(const std::string& path) {
+    return R"(>:{
+>:  "format":      "clap",
+>:  "error":       "",
+>:  "platform":    "x64",
+>:  "fileVersion": "1.4.2.0",
+>:  "clapVersion": "1.2.0",
+>:  "plugins": [
+>:    {
+>:      "id":          "org.marlowind.test.synth",
+>:      "name":        "Test CLAP Synth",
+>:      "vendor":      "Marlowind Tests",
+>:      "version":     "1.4.2",
+>:      "description": "A synth with every text",
+>:      "url":         "https:\/\/example.com\/synth",
+>:      "manualUrl":   "https:\/\/example.com\/synth\/manual",
+>:      "supportUrl":  "https:\/\/example.com\/support",
+>:      "features": [
+>:        "instrument",
+>:        "synthesizer",
+>:        "stereo",
+>:      ],
+>:    },
+>:    {
+>:      "id":          "org.marlowind.test.delay",
+>:      "name":        "Test CLAP Delay",
+>:      "vendor":      "Marlowind Tests",
+>:      "version":     "0.9",
+>:      "description": "An echo",
+>:      "url":         "https:\/\/example.com\/delay",
+>:      "manualUrl":   "",
+>:      "supportUrl":  "",
+>:      "features": [
+>:        "audio-effect",
+>:        "delay",
+>:      ],
+>:    },
+>:    {
+>:      "id":          "org.marlowind.test.analyzer",
+>:      "name":        "Test CLAP Analyzer",
+>:      "vendor":      "Marlowind Tests",
+>:      "version":     "2.0.0-beta",
+>:      "description": ")" +
+           JsonEscapedPath(path) + R"(",
+>:      "url":         "",
+>:      "manualUrl":   "",
+>:      "supportUrl":  "",
+>:      "features": [
+>:        "analyzer",
+>:      ],
+>:    },
+>:  ],
+>:}
+)";
 }
 
 // The cached shell is freed first; the ">" id means nothing to a CLAP file,
@@ -105,33 +94,61 @@ TEST(ClapScan, EveryStepIsWrittenAfterTheCachedShellIsFreed) {
                   "info:Calling deinit...\n"
                   "info:Freeing library...\n"
                   "info:Finished\n" +
-                  ClapReportText(Several(path)));
+                  SeveralReportText(path));
 }
 
+// The texts of odd-texts.clap escaped to ASCII byte for byte (descriptor 1
+// leaves every text null); every other report as the host reads it.
 TEST(ClapScan, EachKindOfFileGetsItsReport) {
     std::string longText;
     for (int at = 0; at < 4096 / 16; ++at) longText += "0123456789abcdef";
-    ExpectedClapPlugin odd = {"org.marlowind.test.odd",
-                              "Caf\\u00e9 \\ud834\\udd1e",
-                              "Bad \\ufffd \\ufffd end",
-                              "\\\"1\\\"\\t\\\\2\\/",
-                              longText,
-                              "",
-                              "",
-                              "",
-                              {}};
-    auto failed = [](const std::string& error, const std::string& clapVersion) {
-        return "error:" + error + "\n" + ClapReportText({error, "", clapVersion, {}});
+    const std::string oddTexts = R"(warn:Plugin descriptor 0 is NULL, left out
+>:{
+>:  "format":      "clap",
+>:  "error":       "",
+>:  "platform":    "x64",
+>:  "fileVersion": "",
+>:  "clapVersion": "1.2.0",
+>:  "plugins": [
+>:    {
+>:      "id":          "",
+>:      "name":        "",
+>:      "vendor":      "",
+>:      "version":     "",
+>:      "description": "",
+>:      "url":         "",
+>:      "manualUrl":   "",
+>:      "supportUrl":  "",
+>:      "features": [
+>:      ],
+>:    },
+>:    {
+>:      "id":          "org.marlowind.test.odd",
+>:      "name":        "Caf\u00e9 \ud834\udd1e",
+>:      "vendor":      "Bad \ufffd \ufffd end",
+>:      "version":     "\"1\"\t\\2\/",
+>:      "description": ")" + longText +
+                                 R"(",
+>:      "url":         "",
+>:      "manualUrl":   "",
+>:      "supportUrl":  "",
+>:      "features": [
+>:      ],
+>:    },
+>:  ],
+>:}
+)";
+    auto failed = [](const wchar_t* plugin, const std::string& error,
+                     const std::string& clapVersion) {
+        return RequestOutcome{ClapPluginPath(plugin), "error:" + error + "\n",
+                              ClapReport{error, "x64", "", clapVersion, {}}};
     };
     ExpectOutcomes({
-        {ClapPluginPath(L"odd-texts"),
-         "warn:Plugin descriptor 0 is NULL, left out\n" +
-             ClapReportText({"", "", "1.2.0", {ExpectedClapPlugin{}, odd}})},
-        {ClapPluginPath(L"init-false"), failed("init returned false", "1.2.0")},
-        {ClapPluginPath(L"version-0"), failed("Unsupported CLAP version 0.9.1", "0.9.1")},
-        {ClapPluginPath(L"null-factory"),
-         failed("No plugin factory: get_factory returned NULL", "1.2.0")},
-        {ClapPluginPath(L"no-such-file"), failed("Failed to load library, err=126", "")},
+        {ClapPluginPath(L"odd-texts"), oddTexts, std::nullopt},
+        failed(L"init-false", "init returned false", "1.2.0"),
+        failed(L"version-0", "Unsupported CLAP version 0.9.1", "0.9.1"),
+        failed(L"null-factory", "No plugin factory: get_factory returned NULL", "1.2.0"),
+        failed(L"no-such-file", "Failed to load library, err=126", ""),
     });
 }
 

@@ -16,62 +16,40 @@ std::string MaskModuleHandles(const std::string& transcript) {
     return std::regex_replace(transcript, handle, "$1<module>\n");
 }
 
-// What the server wrote for each request, from its "Scanning plugin" line up
-// to (not including) the next prompt.
-std::vector<std::string> RequestOutputs(const std::string& transcript) {
-    std::vector<std::string> outputs;
-    size_t at = transcript.find(protocol::kPromptLine);
-    while (at != std::string::npos) {
-        size_t start = at + 7;
-        size_t next = transcript.find(protocol::kPromptLine, start);
-        if (next == std::string::npos) break;
-        outputs.push_back(transcript.substr(start, next - start));
-        at = next;
-    }
-    return outputs;
-}
-
-// The error line (if any) and the report lines of one request.
-std::string Outcome(const std::string& output) {
-    std::string outcome;
-    for (const std::string& line : SplitLines(output)) {
-        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0) outcome += line;
-    }
-    return outcome;
-}
-
-struct Case {
-    const wchar_t* plugin;
-    ExpectedReport report;
-};
-
-std::string ExpectedOutcome(const ExpectedReport& report) {
-    return (report.error.empty() ? "" : "error:" + report.error + "\n") + ReportText(report);
-}
-
-void ExpectReports(const std::vector<Case>& cases) {
-    std::vector<std::string> requests;
-    for (const Case& c : cases) requests.push_back(Utf8FromWide(PluginPath(c.plugin)));
-    Session session = RunSession(requests);
-    ASSERT_TRUE(session.exited);
-    EXPECT_EQ(session.exitCode, 0u);
-    std::vector<std::string> outputs = RequestOutputs(session.transcript);
-    ASSERT_EQ(outputs.size(), cases.size()) << session.transcript;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(Outcome(outputs[i]), ExpectedOutcome(cases[i].report))
-            << "plugin " << Utf8FromWide(cases[i].plugin);
-    }
-}
-
-ExpectedReport Plugin(uint32_t id, const char* name, const char* product, int category) {
-    ExpectedReport report;
+// A plugin of the test vendor with two outputs, as the host reads its report.
+Vst2Report Plugin(uint32_t id, const char* name, const char* product, int category) {
+    Vst2Report report;
     report.id = id;
     report.name = name;
     report.vendor = "Test Vendor";
     report.product = product;
     report.numOutputs = 2;
+    report.platform = "x64";
     report.category = category;
     return report;
+}
+
+// A library that gave only an error (and maybe its version resource).
+Vst2Report Failed(const char* error, const char* version = "") {
+    Vst2Report report;
+    report.error = error;
+    report.version = version;
+    report.platform = "x64";
+    return report;
+}
+
+struct Case {
+    const wchar_t* plugin;
+    Vst2Report report;
+};
+
+void ExpectReports(const std::vector<Case>& cases) {
+    std::vector<RequestOutcome> outcomes;
+    for (const Case& c : cases) {
+        std::string error = c.report.error.empty() ? "" : "error:" + c.report.error + "\n";
+        outcomes.push_back({PluginPath(c.plugin), error, c.report});
+    }
+    ExpectOutcomes(outcomes);
 }
 
 TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
@@ -79,10 +57,6 @@ TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
     Session session = RunSession({path});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    ExpectedReport report = Plugin(0x5453796E, "Test Synth", "Synth Product", 2);
-    report.version = "1.2.3.4";
-    report.wantsMidi = true;
-    std::string escapedPath = std::regex_replace(path, std::regex("\\\\"), "\\\\");
     EXPECT_EQ(MaskModuleHandles(session.transcript),
               "info:Marlowind Plugin Scan Server (x64)\n" + std::string(protocol::kPromptLine) +
                   "info:Scanning plugin: '" + path +
@@ -93,31 +67,46 @@ TEST(ScanReports, PlainScanWritesEveryStepInOrder) {
                   "info:Calling entry point...\n"
                   "info:Dispatching effClose...\n"
                   "info:Freeing library...\n"
-                  "info:Finished\n" +
-                  ReportText(report) + protocol::kPromptLine);
+                  "info:Finished\n"
+                  R"(>:{
+>:  "id":        "5453796E",
+>:  "name":      "Test Synth",
+>:  "vendor":    "Test Vendor",
+>:  "product":   "Synth Product",
+>:  "version":   "1.2.3.4",
+>:  "error":     "",
+>:  "numInputs": 0,
+>:  "numOutputs":2,
+>:  "wantsMidi":  true,
+>:  "sendsMidi": false,
+>:  "platform":  "x64",
+>:  "audio64":   false,
+>:  "category":  2,
+>:  "synthEdit": false,
+>:}
+)" + protocol::kPromptLine);
 }
 
 TEST(ScanReports, CategoriesChannelsAndFlags) {
-    ExpectedReport effect = Plugin(0x54456666, "Test Effect", "Effect Product", 1);
+    Vst2Report effect = Plugin(0x54456666, "Test Effect", "Effect Product", 1);
     effect.version = "1.2.3.0";
     effect.numInputs = 2;
     effect.audio64 = true;
-    ExpectedReport noInputs =
-        Plugin(0x5443306E, "Category Zero Without Inputs", "Category Product", 2);
+    Vst2Report noInputs = Plugin(0x5443306E, "Category Zero Without Inputs", "Category Product", 2);
     noInputs.version = "1.23.45.678";
-    ExpectedReport inputs = Plugin(0x54433069, "Category Zero With Inputs", "Category Product", 1);
+    Vst2Report inputs = Plugin(0x54433069, "Category Zero With Inputs", "Category Product", 1);
     inputs.version = "6.5.5.3";
     inputs.numInputs = 2;
-    ExpectedReport odd;
+    Vst2Report odd = Failed("");
     odd.id = 0xFFFFFFFF;
     odd.version = "-5.0.0.0";
     odd.numInputs = -1;
     odd.category = 5;
-    ExpectedReport shellSynth = Plugin(0x54536879, "Synth Flagged Shell", "Shell Product", 2);
-    ExpectedReport marked = Plugin(0x54534531, "SynthEdit Marked", "Marker Product", 1);
+    Vst2Report shellSynth = Plugin(0x54536879, "Synth Flagged Shell", "Shell Product", 2);
+    Vst2Report marked = Plugin(0x54534531, "SynthEdit Marked", "Marker Product", 1);
     marked.version = "1.0.0.0";
     marked.synthEdit = true;
-    ExpectedReport decoys = Plugin(0x54534530, "SynthEdit Decoys", "Marker Product", 1);
+    Vst2Report decoys = Plugin(0x54534530, "SynthEdit Decoys", "Marker Product", 1);
     decoys.version = "1.0.0.0";
     ExpectReports({{L"effect", effect},
                    {L"category0-no-inputs", noInputs},
@@ -130,7 +119,7 @@ TEST(ScanReports, CategoriesChannelsAndFlags) {
 
 TEST(ScanReports, MidiAbilities) {
     auto midi = [](uint32_t id, const char* name, bool wants, bool sends) {
-        ExpectedReport report = Plugin(id, name, "MIDI Product", 1);
+        Vst2Report report = Plugin(id, name, "MIDI Product", 1);
         report.wantsMidi = wants;
         report.sendsMidi = sends;
         return report;
@@ -158,31 +147,39 @@ TEST(ScanReports, SecondMidiQueryIsSentOnlyAfterNo) {
     EXPECT_EQ(outputs[1].find(sendEvents), std::string::npos);
 }
 
+// Escapes byte for byte; the cut texts as the host reads them.
 TEST(ScanReports, TextsAreEscapedAndCutAt512Bytes) {
-    ExpectedReport special;
-    special.id = 0x54547370;
-    special.name = "Quote \\\" Backslash \\\\ Slash \\/ Tab \\t End";
-    special.vendor = "Caf\\u00e9 \\u0001\\u001f\\u007f ~";
-    special.product = "\\u00c3\\u00a9 \\b\\f\\n\\r";
-    special.version = "1.0.0.0";
-    special.numOutputs = 2;
-    special.category = 1;
-    ExpectedReport unterminated;
-    unterminated.id = 0x54547575;
-    unterminated.name = "Unterminated Texts";
+    Vst2Report unterminated = Plugin(0x54547575, "Unterminated Texts", "", 1);
+    unterminated.vendor.clear();
     for (int i = 0; i < 32; ++i) {
         unterminated.vendor += "0123456789abcdef";
         unterminated.product += "ABCDEFGHIJKLMNOP";
     }
     unterminated.version = "1.0.0.0";
-    unterminated.numOutputs = 2;
-    unterminated.category = 1;
-    ExpectReports({{L"special-texts", special}, {L"unterminated-texts", unterminated}});
+    ExpectOutcomes({{PluginPath(L"special-texts"), R"(>:{
+>:  "id":        "54547370",
+>:  "name":      "Quote \" Backslash \\ Slash \/ Tab \t End",
+>:  "vendor":    "Caf\u00e9 \u0001\u001f\u007f ~",
+>:  "product":   "\u00c3\u00a9 \b\f\n\r",
+>:  "version":   "1.0.0.0",
+>:  "error":     "",
+>:  "numInputs": 0,
+>:  "numOutputs":2,
+>:  "wantsMidi":  false,
+>:  "sendsMidi": false,
+>:  "platform":  "x64",
+>:  "audio64":   false,
+>:  "category":  1,
+>:  "synthEdit": false,
+>:}
+)",
+                     std::nullopt},
+                    {PluginPath(L"unterminated-texts"), "", unterminated}});
 }
 
 TEST(ScanReports, VersionFallsBackToTheLibraryResource) {
     auto versioned = [](uint32_t id, const char* name, const char* version) {
-        ExpectedReport report = Plugin(id, name, "Version Product", 1);
+        Vst2Report report = Plugin(id, name, "Version Product", 1);
         report.version = version;
         return report;
     };
@@ -196,24 +193,15 @@ TEST(ScanReports, VersionFallsBackToTheLibraryResource) {
 }
 
 TEST(ScanReports, LibrariesThatAreNotUsablePlugins) {
-    ExpectedReport null;
-    null.error = "Entry point returned NULL";
-    null.version = "3.1.4.1";
-    ExpectedReport badMagic;
-    badMagic.error = "Bad magic";
-    ExpectedReport bridge;
-    bridge.error = "Module is a jBridge bootstrap, ignoring";
-    ExpectedReport noEntry;
-    noEntry.error = "Entry point not found, not a VST plugin";
-    noEntry.version = "65535.32768.40000.1";
-    ExpectedReport mainOnly = Plugin(0x54456D6E, "Entered via main", "Entry Product", 1);
-    ExpectedReport both = Plugin(0x54456262, "Entered via VSTPluginMain", "Entry Product", 1);
-    ExpectReports({{L"entry-null", null},
-                   {L"bad-magic", badMagic},
-                   {L"jbridge", bridge},
-                   {L"no-entry", noEntry},
-                   {L"main-only", mainOnly},
-                   {L"both-entry-points", both}});
+    Vst2Report mainOnly = Plugin(0x54456D6E, "Entered via main", "Entry Product", 1);
+    Vst2Report both = Plugin(0x54456262, "Entered via VSTPluginMain", "Entry Product", 1);
+    ExpectReports(
+        {{L"entry-null", Failed("Entry point returned NULL", "3.1.4.1")},
+         {L"bad-magic", Failed("Bad magic")},
+         {L"jbridge", Failed("Module is a jBridge bootstrap, ignoring")},
+         {L"no-entry", Failed("Entry point not found, not a VST plugin", "65535.32768.40000.1")},
+         {L"main-only", mainOnly},
+         {L"both-entry-points", both}});
 }
 
 TEST(ScanReports, RejectedRecordsAndBridgesGetNoFurtherCalls) {
@@ -236,10 +224,27 @@ TEST(ScanReports, LoadFailureReportsAnEmptyResultWithoutFinishing) {
     std::smatch code;
     ASSERT_TRUE(std::regex_search(outputs[0], code,
                                   std::regex("error:Failed to load library, err=(-?[0-9]+)\n")));
-    ExpectedReport failed;
-    failed.error = "Failed to load library, err=" + code[1].str();
+    std::string error = "Failed to load library, err=" + code[1].str();
     EXPECT_EQ(outputs[0], "info:Scanning plugin: '" + Utf8FromWide(PluginPath(L"does-not-exist")) +
-                              "'\ninfo:Loading library...\n" + ExpectedOutcome(failed));
+                              "'\ninfo:Loading library...\nerror:" + error +
+                              "\n"
+                              R"(>:{
+>:  "id":        "00000000",
+>:  "name":      "",
+>:  "vendor":    "",
+>:  "product":   "",
+>:  "version":   "",
+>:  "error":     ")" + error + R"(",
+>:  "numInputs": 0,
+>:  "numOutputs":0,
+>:  "wantsMidi":  false,
+>:  "sendsMidi": false,
+>:  "platform":  "x64",
+>:  "audio64":   false,
+>:  "category":  -1,
+>:  "synthEdit": false,
+>:}
+)");
 }
 
 }  // namespace

@@ -21,9 +21,10 @@ TEST(ScanCache, SavedEntriesLoadBackInTheirOrder) {
     TempFolder folder;
     const std::wstring file = folder.Path() + L"\\cache.json";
     ScanRecord shell = Record(L"C:\\Plugins\\Caf\u00e9 Shell.dll", ScanStatus::kOk);
-    shell.hasReport = true;
-    shell.report.category = protocol::kShellCategory;
-    shell.report.shells = {{0x80000001u, "One"}, {0x11u, "Two"}};
+    Vst2Report listing;
+    listing.category = protocol::kShellCategory;
+    listing.shells = {{0x80000001u, "One"}, {0x11u, "Two"}};
+    shell.report = listing;
     ScanRecord sub = Record(shell.path, ScanStatus::kTimedOut);
     sub.isSubPlugin = true;
     sub.shellId = 0x11u;

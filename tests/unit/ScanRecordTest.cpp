@@ -9,37 +9,21 @@ namespace {
 
 using nlohmann::ordered_json;
 
-auto Fields(const PluginReport& r) {
-    return std::tie(r.id, r.name, r.vendor, r.product, r.version, r.error, r.numInputs,
-                    r.numOutputs, r.wantsMidi, r.sendsMidi, r.platform, r.audio64, r.category,
-                    r.synthEdit, r.shells);
-}
-
 auto Fields(const ServerEnd& e) {
     return std::tie(e.exitCode, e.dumpPath, e.faultModule);
 }
 
-auto Fields(const ClapReport& r) {
-    return std::tie(r.error, r.platform, r.fileVersion, r.clapVersion, r.plugins);
-}
-
-auto Fields(const Vst3Report& r) {
-    return std::tie(r.error, r.platform, r.fileVersion, r.factoryVendor, r.factoryUrl,
-                    r.factoryEmail, r.factoryFlags, r.classes);
-}
-
 auto Fields(const ScanRecord& r) {
-    return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.hasReport, r.error,
-                    r.warnings, r.seconds);
+    return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.error, r.warnings,
+                    r.seconds);
 }
 
 ScanRecord Answered() {
     ScanRecord record;
     record.path = L"C:\\Plugins\\Synth \u00e9.dll";
     record.status = ScanStatus::kOk;
-    record.hasReport = true;
-    record.report = {0x53796E74u, "Synth", "Vendor", "Product", "1.2.3", "",   -1, 2,
-                     true,        true,    "x64",    true,      2,       true, {}};
+    record.report = Vst2Report{0x53796E74u, "Synth", "Vendor", "Product", "1.2.3", "",   -1, 2,
+                               true,        true,    "x64",    true,      2,       true, {}};
     record.seconds = 0.25;
     return record;
 }
@@ -65,32 +49,30 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     clapPlugin.path = L"C:\\Plugins\\Set.clap";
     clapPlugin.format = protocol::PluginFormat::kClap;
     clapPlugin.status = ScanStatus::kOk;
-    clapPlugin.hasReport = true;
-    clapPlugin.clapReport = {"", "x64", "1.0.0.0", "1.2.0", {}};
-    clapPlugin.clapReport.plugins = {{"org.example.a",
-                                      "A \xF0\x9D\x84\x9E",
-                                      "V",
-                                      "1",
-                                      "D",
-                                      "u",
-                                      "",
-                                      "",
-                                      {"instrument", "stereo"}}};
+    clapPlugin.report = ClapReport{"", "x64", "1.0.0.0", "1.2.0", {}};
+    std::get<ClapReport>(*clapPlugin.report).plugins = {{"org.example.a",
+                                                         "A \xF0\x9D\x84\x9E",
+                                                         "V",
+                                                         "1",
+                                                         "D",
+                                                         "u",
+                                                         "",
+                                                         "",
+                                                         {"instrument", "stereo"}}};
     ScanRecord clapFailed = clapPlugin;
     clapFailed.status = ScanStatus::kError;
-    clapFailed.error = clapFailed.clapReport.error = "init returned false";
-    clapFailed.clapReport.plugins.clear();
+    clapFailed.error = "init returned false";
+    clapFailed.report = ClapReport{clapFailed.error, "x64", "1.0.0.0", "1.2.0", {}};
 
     // A VST3 record stands for one class of its module.
     ScanRecord vst3Class;
     vst3Class.path = L"C:\\Plugins\\Delay.vst3";
     vst3Class.format = protocol::PluginFormat::kVst3;
     vst3Class.status = ScanStatus::kOk;
-    vst3Class.hasReport = true;
-    vst3Class.vst3Report = {"", "x64", "1.2.0.0", "V", "u", "e", 16, {}};
-    vst3Class.vst3Report.classes = {{"000102030405060708090A0B0C0D0EFF", "Audio Module Class",
-                                     "Delay \xC3\xA9", "V", "1.2.0", "VST 3.7.9", "Fx|Delay",
-                                     0x7FFFFFFF, 0xFFFFFFFFu}};
+    vst3Class.report = Vst3Report{"", "x64", "1.2.0.0", "V", "u", "e", 16, {}};
+    std::get<Vst3Report>(*vst3Class.report).classes = {
+        {"000102030405060708090A0B0C0D0EFF", "Audio Module Class", "Delay \xC3\xA9", "V", "1.2.0",
+         "VST 3.7.9", "Fx|Delay", 0x7FFFFFFF, 0xFFFFFFFFu}};
 
     for (const ScanRecord& record :
          {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, vst3Class}) {
@@ -98,9 +80,7 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.end), Fields(record.end));
-        EXPECT_EQ(Fields(read.report), Fields(record.report));
-        EXPECT_EQ(Fields(read.clapReport), Fields(record.clapReport));
-        EXPECT_EQ(Fields(read.vst3Report), Fields(record.vst3Report));
+        EXPECT_TRUE(read.report == record.report);
         ASSERT_EQ(read.unconfirmed.has_value(), record.unconfirmed.has_value());
         if (!record.unconfirmed) continue;
         EXPECT_EQ(read.unconfirmed->status, record.unconfirmed->status);

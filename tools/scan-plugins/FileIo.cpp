@@ -78,3 +78,16 @@ bool CheckWritable(const std::wstring& path, std::string& problem) {
     problem = SystemErrorText(GetLastError());
     return false;
 }
+
+bool MoveToFreeName(const std::wstring& file, const std::wstring& stem, const wchar_t* separator,
+                    const wchar_t* ending, std::wstring& target, DWORD& error) {
+    error = ERROR_ALREADY_EXISTS;
+    for (int number = 1; number < 1000; ++number) {
+        target =
+            stem + (number == 1 ? std::wstring() : separator + std::to_wstring(number)) + ending;
+        if (MoveFileExW(file.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+        error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
+    }
+    return false;
+}

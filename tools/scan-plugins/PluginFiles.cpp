@@ -25,8 +25,10 @@ FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& lastWrite) {
     return stamp;
 }
 
-std::wstring BundleModule(const std::wstring& bundle, const std::wstring& name) {
-    return bundle + protocol::kVst3BundleModuleFolder + name;
+// The x64 module inside a VST3 bundle, found as the server finds it.
+std::wstring BundleModule(const std::wstring& bundle) {
+    return bundle + protocol::kVst3BundleModuleFolder +
+           bundle.substr(protocol::Vst3BundleNameOffset(bundle.c_str(), bundle.size()));
 }
 
 bool IsVst3Bundle(const std::wstring& folderName) {
@@ -35,8 +37,8 @@ bool IsVst3Bundle(const std::wstring& folderName) {
 }
 
 // A bundle changes when its module does; one without its module has no stamp.
-FileStamp BundleStamp(const std::wstring& bundle, const std::wstring& name) {
-    std::wstring module = BundleModule(bundle, name);
+FileStamp BundleStamp(const std::wstring& bundle) {
+    std::wstring module = BundleModule(bundle);
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!GetFileAttributesExW(module.c_str(), GetFileExInfoStandard, &attributes)) {
         return FileStamp();
@@ -80,7 +82,7 @@ bool ReadFolder(const std::wstring& folder, const FormatList& formats,
         if (isFolder && IsVst3Bundle(name)) {
             if (std::find(formats.begin(), formats.end(), protocol::PluginFormat::kVst3) !=
                 formats.end()) {
-                entries.push_back({name, false, BundleStamp(folder + L"\\" + name, name),
+                entries.push_back({name, false, BundleStamp(folder + L"\\" + name),
                                    protocol::PluginFormat::kVst3});
             }
             continue;
@@ -178,7 +180,7 @@ Collection CollectPluginFiles(const std::vector<SearchRoot>& roots) {
         std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
         bool isFolder = attributes.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (isFolder && IsVst3Bundle(name)) {
-            collector.AddFile(path, name, BundleStamp(path, name), protocol::PluginFormat::kVst3);
+            collector.AddFile(path, name, BundleStamp(path), protocol::PluginFormat::kVst3);
         } else if (isFolder) {
             collector.AddFolder(path.back() == L'\\' ? path.substr(0, path.size() - 1) : path, L"",
                                 root.formats);
@@ -199,5 +201,5 @@ std::wstring ModuleFile(const PluginFile& file) {
         !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return file.path;
     }
-    return BundleModule(file.path, file.path.substr(file.path.find_last_of(L"\\/") + 1));
+    return BundleModule(file.path);
 }

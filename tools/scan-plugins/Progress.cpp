@@ -53,18 +53,20 @@ std::string ElapsedText(double seconds) {
     return text;
 }
 
+// The file's scan and those of its sub-plugins; the plugins of a CLAP file or
+// VST3 module come from the file's one scan and each carry its time.
 double FileSeconds(const FileWork& work) {
-    // The plugins of a CLAP file or VST3 module come from one scan and each carry its time.
-    if (work.file.format != protocol::PluginFormat::kVst2) return work.records.front().seconds;
     double seconds = 0;
-    for (const ScanRecord& record : work.records) seconds += record.seconds;
+    for (const ScanRecord& record : work.records) {
+        if (&record == &work.records.front() || record.isSubPlugin) seconds += record.seconds;
+    }
     return seconds;
 }
 
 // "shell.dll, 2 sub-plugins (ok)", "several.clap, 3 plugins (ok)" or "synth.dll (ok)".
 std::string Outcome(const FileWork& work) {
     std::string text = Utf8FromWide(work.file.shownName);
-    if (work.records.size() > 1 && work.file.format != protocol::PluginFormat::kVst2) {
+    if (work.records.size() > 1 && !work.records[1].isSubPlugin) {
         text += ", " + std::to_string(work.records.size()) + " plugins";
     } else if (work.records.size() > 1) {
         size_t subPlugins = work.records.size() - 1;

@@ -95,16 +95,11 @@ LoadedCache LoadCache(const std::wstring& file) {
 }
 
 bool KeepAsBackup(const std::wstring& file, std::wstring& backup, std::string& problem) {
-    for (int number = 1; number < 1000; ++number) {
-        backup = file + L".bak" + (number == 1 ? std::wstring() : std::to_wstring(number));
-        if (MoveFileExW(file.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-            problem = SystemErrorText(error);
-            return false;
-        }
-    }
-    problem = "every backup name up to " + Utf8FromWide(backup) + " is taken";
+    DWORD error;
+    if (MoveToFreeName(file, file + L".bak", L"", L"", backup, error)) return true;
+    problem = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                  ? "every backup name up to " + Utf8FromWide(backup) + " is taken"
+                  : SystemErrorText(error);
     return false;
 }
 

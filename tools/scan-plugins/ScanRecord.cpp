@@ -1,8 +1,8 @@
 #include "tools/scan-plugins/ScanRecord.h"
 
-#include <algorithm>
-
+#include "host/ReportJson.h"
 #include "host/Text.h"
+#include "tools/scan-plugins/FormatRecords.h"
 
 using nlohmann::ordered_json;
 
@@ -93,50 +93,6 @@ bool ReadWarnings(const ordered_json& object, std::vector<std::string>& warnings
     return true;
 }
 
-// A CLAP record stands for one plugin: the plugin's members, then the file's.
-void WriteClapRecordMembers(const ClapReport& report, ordered_json& object) {
-    if (!report.plugins.empty()) WriteClapPluginMembers(report.plugins.front(), object);
-    WriteClapFileMembers(report, object);
-}
-
-// A CLAP or VST3 record has the members of its file and, unless the file
-// gave none, those of its one item (told by the item's first member).
-template <typename Report, typename Item>
-bool ReadItemRecordMembers(const ordered_json& object, const char* firstItemMember,
-                           bool (*readFile)(const ordered_json&, Report&),
-                           bool (*readItem)(const ordered_json&, Item&),
-                           std::vector<Item> Report::*items, Report& report) {
-    Report read;
-    if (!readFile(object, read)) return false;
-    if (object.contains(firstItemMember)) {
-        Item item;
-        if (!readItem(object, item)) return false;
-        (read.*items).push_back(std::move(item));
-    }
-    report = std::move(read);
-    return true;
-}
-
-// The sub-categories as a list too: "Fx|Delay" gives ["Fx", "Delay"].
-ordered_json SubCategoryList(const std::string& subCategories) {
-    ordered_json list = ordered_json::array();
-    for (size_t start = 0; start < subCategories.size();) {
-        size_t end = std::min(subCategories.find('|', start), subCategories.size());
-        list.push_back(subCategories.substr(start, end - start));
-        start = end + 1;
-    }
-    return list;
-}
-
-// A VST3 record stands for one class: the class's members, then the module's.
-void WriteVst3RecordMembers(const Vst3Report& report, ordered_json& object) {
-    if (!report.classes.empty()) {
-        WriteVst3ClassMembers(report.classes.front(), object);
-        object["subCategoryList"] = SubCategoryList(report.classes.front().subCategories);
-    }
-    WriteVst3ModuleMembers(report, object);
-}
-
 }  // namespace
 
 const char* StatusName(ScanStatus status) {
@@ -164,12 +120,8 @@ ordered_json RecordToJson(const ScanRecord& record) {
     object["format"] = protocol::FormatName(record.format);
     if (record.isSubPlugin) object["shellId"] = FormatHexId(record.shellId);
     object["status"] = StatusName(record.status);
-    if (record.hasReport && record.format == protocol::PluginFormat::kClap) {
-        WriteClapRecordMembers(record.clapReport, object);
-    } else if (record.hasReport && record.format == protocol::PluginFormat::kVst3) {
-        WriteVst3RecordMembers(record.vst3Report, object);
-    } else if (record.hasReport) {
-        WriteReportMembers(record.report, object);
+    if (record.report) {
+        WriteRecordReport(*record.report, object);
     } else {
         object["error"] = record.error;
     }
@@ -199,22 +151,10 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     }
     if (!ReadStatus(object, read.status)) return false;
     // Only a record with a report has its platform.
-    read.hasReport = object.contains("platform");
-    if (read.hasReport && read.format == protocol::PluginFormat::kClap) {
-        if (!ReadItemRecordMembers(object, "id", ReadClapFileMembers, ReadClapPluginMembers,
-                                   &ClapReport::plugins, read.clapReport)) {
-            return false;
-        }
-        read.error = read.clapReport.error;
-    } else if (read.hasReport && read.format == protocol::PluginFormat::kVst3) {
-        if (!ReadItemRecordMembers(object, "cid", ReadVst3ModuleMembers, ReadVst3ClassMembers,
-                                   &Vst3Report::classes, read.vst3Report)) {
-            return false;
-        }
-        read.error = read.vst3Report.error;
-    } else if (read.hasReport) {
-        if (!ReadReportMembers(object, read.report)) return false;
-        read.error = read.report.error;
+    if (object.contains("platform")) {
+        read.report = ReportOfFormat(read.format);
+        if (!ReadRecordReport(object, *read.report)) return false;
+        read.error = ReportError(*read.report);
     } else if (!ReadOptionalText(object, "error", read.error)) {
         return false;
     }

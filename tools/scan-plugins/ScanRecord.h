@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/ClapReport.h"
-#include "host/PluginReport.h"
-#include "host/Vst3Report.h"
+#include "host/AnyReport.h"
 #include "protocol/PluginFormat.h"
 
 enum class ScanStatus { kOk, kError, kUnsupported, kCrashed, kTimedOut, kServerFailed };
@@ -43,15 +41,11 @@ struct ScanRecord {
     bool isSubPlugin = false;
     uint32_t shellId = 0;
     ScanStatus status = ScanStatus::kServerFailed;
-    bool hasReport = false;
-    PluginReport report;  // of a VST 2 record
-    // Of a CLAP record: the file's report with only this record's plugin, or
-    // none when the file gave none.
-    ClapReport clapReport;
-    // Of a VST3 record: the module's report with only this record's class
-    // (its vendor the factory's where it names none), or none when the module
-    // gave none.
-    Vst3Report vst3Report;
+    // When the server answered, the report of the record's format. Of a CLAP
+    // record the file's report with only this record's plugin, or none when
+    // the file gave none; of a VST3 record the module's report with only this
+    // record's class (its vendor the factory's where it names none), or none.
+    std::optional<AnyReport> report;
     // The report's error, or why there is no report.
     std::string error;
     ServerEnd end;

@@ -9,6 +9,9 @@
 
 #include "host/ImageMachine.h"
 #include "host/Text.h"
+#include "protocol/Protocol.h"
+#include "tools/scan-plugins/FileIo.h"
+#include "tools/scan-plugins/FormatRecords.h"
 #include "tools/scan-plugins/ServerChoice.h"
 
 namespace {
@@ -31,15 +34,10 @@ std::string SecondsText(DWORD milliseconds) {
 std::wstring SettleDump(const std::wstring& dump, const std::wstring& folder) {
     std::wstring name = dump.substr(dump.find_last_of(L'\\') + 1);
     std::wstring stem = name.substr(0, name.size() - 5);  // without ".mdmp"
-    for (int number = 1; number < 1000; ++number) {
-        std::wstring target = folder + L"\\" + stem +
-                              (number == 1 ? std::wstring() : L"-" + std::to_wstring(number)) +
-                              L".mdmp";
-        if (MoveFileExW(dump.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return target;
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
-    }
-    return dump;
+    std::wstring target;
+    DWORD error;
+    return MoveToFreeName(dump, folder + L"\\" + stem, L"-", L".mdmp", target, error) ? target
+                                                                                      : dump;
 }
 
 // A file no scan server can load gets its record without a round trip. A file
@@ -51,36 +49,6 @@ bool RecordUnsupported(const std::wstring& path, ScanRecord& record) {
     record.status = ScanStatus::kUnsupported;
     record.error = whyNot;
     return true;
-}
-
-// The classes a user picks, each with the factory's vendor where it names none.
-void KeepAudioProcessors(Vst3Report& report) {
-    std::vector<Vst3Class> processors;
-    for (Vst3Class& found : report.classes) {
-        if (found.category != kVst3AudioModuleClass) continue;
-        if (found.vendor.empty()) found.vendor = report.factoryVendor;
-        processors.push_back(std::move(found));
-    }
-    report.classes = std::move(processors);
-}
-
-// One record per item of the file's list, each the file's record with that
-// item alone in the list and the time of the file's one scan; the file's own
-// record when the list is empty, an error when the scan succeeded all the same.
-template <typename Report, typename Item>
-void AddRecordPerItem(ScanRecord& file, Report& report, std::vector<Item>& list, const char* noItem,
-                      std::vector<ScanRecord>& records) {
-    std::vector<Item> items = std::move(list);
-    list.clear();
-    if (file.status == ScanStatus::kOk && items.empty()) {
-        file.status = ScanStatus::kError;
-        file.error = report.error = noItem;
-    }
-    if (items.empty()) records.push_back(file);
-    for (Item& item : items) {
-        list.assign(1, std::move(item));
-        records.push_back(file);
-    }
 }
 
 }  // namespace
@@ -178,44 +146,24 @@ void ScanRun::EndWorker(unsigned worker) {
 
 bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure) {
     work.records.clear();
-    ScanRecord plugin;
-    plugin.path = work.file.path;
-    plugin.format = work.file.format;
-    if (RecordUnsupported(ModuleFile(work.file), plugin)) {
-        work.records.push_back(plugin);
-        return true;
-    }
-    if (work.file.format != protocol::PluginFormat::kVst2) {
-        return ScanListingFile(client, work, failure);
-    }
-    if (!ScanRequest(client, work.file.path, plugin, failure)) return false;
-    work.records.push_back(plugin);
-    if (!plugin.hasReport || plugin.report.category != protocol::kShellCategory) return true;
-    for (const ShellPlugin& shell : plugin.report.shells) {
-        ScanRecord sub;
-        sub.path = work.file.path;
-        sub.isSubPlugin = true;
-        sub.shellId = shell.id;
-        if (!ScanRequest(client, ShellRequest(work.file.path, shell.id), sub, failure)) {
-            return false;
-        }
-        work.records.push_back(sub);
-    }
-    return true;
-}
-
-bool ScanRun::ScanListingFile(ScanClient& client, FileWork& work, std::string& failure) {
     ScanRecord file;
     file.path = work.file.path;
     file.format = work.file.format;
+    if (RecordUnsupported(ModuleFile(work.file), file)) {
+        work.records.push_back(file);
+        return true;
+    }
     if (!ScanRequest(client, work.file.path, file, failure)) return false;
-    if (file.format == protocol::PluginFormat::kClap) {
-        AddRecordPerItem(file, file.clapReport, file.clapReport.plugins,
-                         "The file holds no CLAP plugin", work.records);
-    } else {
-        KeepAudioProcessors(file.vst3Report);
-        AddRecordPerItem(file, file.vst3Report, file.vst3Report.classes,
-                         "The module holds no audio processor class", work.records);
+    std::vector<uint32_t> subPlugins = SubPluginIds(file);
+    AddFileRecords(file, work.records);
+    for (uint32_t id : subPlugins) {
+        ScanRecord sub;
+        sub.path = work.file.path;
+        sub.format = work.file.format;
+        sub.isSubPlugin = true;
+        sub.shellId = id;
+        if (!ScanRequest(client, ShellRequest(work.file.path, id), sub, failure)) return false;
+        work.records.push_back(sub);
     }
     return true;
 }
@@ -254,12 +202,9 @@ bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanReco
     record.warnings = std::move(answer.lines.warnings);
     switch (answer.end) {
         case ScanEnd::kAnswered:
-            if (answer.reportRead && answer.format == record.format) {
-                record.hasReport = true;
-                record.error = ReportError(answer);
+            if (answer.report && FormatOf(*answer.report) == record.format) {
+                record.error = ReportError(*answer.report);
                 record.report = std::move(answer.report);
-                record.clapReport = std::move(answer.clapReport);
-                record.vst3Report = std::move(answer.vst3Report);
                 record.status = record.error.empty() ? ScanStatus::kOk : ScanStatus::kError;
             } else {
                 record.status = ScanStatus::kError;

@@ -61,8 +61,6 @@ private:
     void ReportWorkerFailure(unsigned worker, const std::string& failure);
     void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
-    // A CLAP file or VST3 module: one request lists all its plugins.
-    [[nodiscard]] bool ScanListingFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
     [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,

@@ -52,16 +52,28 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
 
 namespace {
 
-// The warn, error and report lines of one request's output.
-std::string Outcome(const std::string& output) {
-    std::string outcome;
+// The warn and error lines of one request's output, and its report lines
+// when asked for.
+std::string OutcomeLines(const std::string& output, bool withReport) {
+    std::string lines;
     for (const std::string& line : SplitLines(output)) {
-        if (line.rfind(">:", 0) == 0 || line.rfind("error:", 0) == 0 ||
+        if ((withReport && line.rfind(">:", 0) == 0) || line.rfind("error:", 0) == 0 ||
             line.rfind("warn:", 0) == 0) {
-            outcome += line;
+            lines += line;
         }
     }
-    return outcome;
+    return lines;
+}
+
+// The report lines without their channel, read by the host's reader of the report's format.
+std::optional<AnyReport> ReadReport(const std::string& output) {
+    std::string text;
+    for (const std::string& line : SplitLines(output)) {
+        if (line.rfind(">:", 0) == 0) text += line.substr(2);
+    }
+    AnyReport report;
+    if (!ParseAnyReport(text, report)) return std::nullopt;
+    return report;
 }
 
 }  // namespace
@@ -87,7 +99,11 @@ void ExpectOutcomes(const std::vector<RequestOutcome>& cases) {
     std::vector<std::string> outputs = RequestOutputs(session.transcript);
     ASSERT_EQ(outputs.size(), requests.size()) << session.transcript;
     for (size_t at = 0; at < requests.size(); ++at) {
-        EXPECT_EQ(Outcome(outputs[at]), cases[at].outcome) << requests[at];
+        const RequestOutcome& expected = cases[at];
+        EXPECT_EQ(OutcomeLines(outputs[at], !expected.report), expected.lines) << requests[at];
+        if (expected.report) {
+            EXPECT_TRUE(ReadReport(outputs[at]) == expected.report) << outputs[at];
+        }
     }
 }
 

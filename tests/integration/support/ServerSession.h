@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "host/AnyReport.h"
 #include "host/ServerProcess.h"
 #include "host/Text.h"
 
@@ -31,8 +33,11 @@ Session RunSession(const std::vector<std::string>& requests, ServerLaunch launch
 std::vector<std::string> RequestOutputs(const std::string& transcript);
 struct RequestOutcome {
     std::wstring path;
-    // The warn, error and report lines of the answer.
-    std::string outcome;
+    // The warn and error lines of the answer, and its report lines too when
+    // `report` is none.
+    std::string lines;
+    // The report as the host's reader of its format reads it.
+    std::optional<AnyReport> report;
 };
 // Sends the paths to one server, which must answer each with its outcome and
 // end with exit code 0.

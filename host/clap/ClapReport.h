@@ -28,15 +28,14 @@ struct ClapReport {
 };
 
 bool operator==(const ClapPlugin& a, const ClapPlugin& b);
+bool operator==(const ClapReport& a, const ClapReport& b);
 
-// The report as the server writes it, without the channel names.
-[[nodiscard]] bool ParseClapReport(const std::string& text, ClapReport& report);
 // A parsed report object whose "format" is "clap".
-[[nodiscard]] bool ReadClapReport(const nlohmann::ordered_json& object, ClapReport& report);
+[[nodiscard]] bool ReadReport(const nlohmann::ordered_json& object, ClapReport& report);
 
-// The file's members (error, platform, fileVersion, clapVersion) and one
-// plugin's members, each in an object of their own or side by side in one.
-[[nodiscard]] bool ReadClapFileMembers(const nlohmann::ordered_json& object, ClapReport& report);
-void WriteClapFileMembers(const ClapReport& report, nlohmann::ordered_json& object);
-[[nodiscard]] bool ReadClapPluginMembers(const nlohmann::ordered_json& object, ClapPlugin& plugin);
-void WriteClapPluginMembers(const ClapPlugin& plugin, nlohmann::ordered_json& object);
+// The file's members (all but the plugins) and one plugin's members, each in
+// an object of their own or side by side in one.
+[[nodiscard]] bool ReadFileMembers(const nlohmann::ordered_json& object, ClapReport& report);
+void WriteFileMembers(const ClapReport& report, nlohmann::ordered_json& object);
+[[nodiscard]] bool ReadItemMembers(const nlohmann::ordered_json& object, ClapPlugin& plugin);
+void WriteItemMembers(const ClapPlugin& plugin, nlohmann::ordered_json& object);

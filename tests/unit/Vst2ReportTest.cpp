@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "host/PluginReport.h"
+#include "host/ReportJson.h"
+#include "host/vst2/Vst2Report.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ std::string ReportWith(const std::string& members) {
 const std::string kPlainMembers =
     "  \"name\":      \"a,}\",\n  \"vendor\":    \"b, ]\",\n  \"product\":   \"\\\\\",\n";
 
-TEST(PluginReport, TrailingCommasGoAndCommasInTextsStay) {
-    PluginReport report;
+TEST(Vst2Report, TrailingCommasGoAndCommasInTextsStay) {
+    Vst2Report report;
     ASSERT_TRUE(ParseReport(ReportWith(kPlainMembers), report));
     EXPECT_EQ(report.id, 0xFFFFFFFFu);
     EXPECT_EQ(report.name, "a,}");
@@ -28,10 +29,13 @@ TEST(PluginReport, TrailingCommasGoAndCommasInTextsStay) {
     ASSERT_EQ(report.shells.size(), 2u);
     EXPECT_EQ(report.shells[0], (ShellPlugin{0x80000001u, "Hi, }"}));
     EXPECT_EQ(report.shells[1], (ShellPlugin{0x11u, ""}));
+    std::string text = ReportWith(kPlainMembers);
+    ASSERT_TRUE(ParseReport(text.replace(text.find("FFFFFFFF"), 8, "a"), report));
+    EXPECT_EQ(report.id, 0xAu);
 }
 
-TEST(PluginReport, MalformedReportsAreRefused) {
-    PluginReport report;
+TEST(Vst2Report, MalformedReportsAreRefused) {
+    Vst2Report report;
     std::string good = ReportWith(kPlainMembers);
     auto replaced = [&](const std::string& from, const std::string& to) {
         std::string text = good;
@@ -41,6 +45,9 @@ TEST(PluginReport, MalformedReportsAreRefused) {
     EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "\"1FFFFFFFF\""), report));
     EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "\"FFFFFFFG\""), report));
     EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", "-1"), report));
+    for (const char* id : {"\"\"", "\"-1\"", "\"+1\"", "\"0x1\"", "\" 1\""}) {
+        EXPECT_FALSE(ParseReport(replaced("\"FFFFFFFF\"", id), report)) << id;
+    }
     EXPECT_FALSE(ParseReport(replaced("-1", "\"-1\""), report));
     EXPECT_FALSE(ParseReport(replaced("-1", "4294967295"), report));
     EXPECT_FALSE(ParseReport(replaced("\"80000001\"", "\"x\""), report));

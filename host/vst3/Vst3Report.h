@@ -36,15 +36,14 @@ struct Vst3Report {
 };
 
 bool operator==(const Vst3Class& a, const Vst3Class& b);
+bool operator==(const Vst3Report& a, const Vst3Report& b);
 
-// The report as the server writes it, without the channel names.
-[[nodiscard]] bool ParseVst3Report(const std::string& text, Vst3Report& report);
 // A parsed report object whose "format" is "vst3".
-[[nodiscard]] bool ReadVst3Report(const nlohmann::ordered_json& object, Vst3Report& report);
+[[nodiscard]] bool ReadReport(const nlohmann::ordered_json& object, Vst3Report& report);
 
-// The module's members (error, platform, fileVersion and the factory's) and
-// one class's members, each in an object of their own or side by side in one.
-[[nodiscard]] bool ReadVst3ModuleMembers(const nlohmann::ordered_json& object, Vst3Report& report);
-void WriteVst3ModuleMembers(const Vst3Report& report, nlohmann::ordered_json& object);
-[[nodiscard]] bool ReadVst3ClassMembers(const nlohmann::ordered_json& object, Vst3Class& found);
-void WriteVst3ClassMembers(const Vst3Class& found, nlohmann::ordered_json& object);
+// The module's members (all but the classes) and one class's members, each in
+// an object of their own or side by side in one.
+[[nodiscard]] bool ReadFileMembers(const nlohmann::ordered_json& object, Vst3Report& report);
+void WriteFileMembers(const Vst3Report& report, nlohmann::ordered_json& object);
+[[nodiscard]] bool ReadItemMembers(const nlohmann::ordered_json& object, Vst3Class& found);
+void WriteItemMembers(const Vst3Class& found, nlohmann::ordered_json& object);
