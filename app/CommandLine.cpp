@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "foundation/HexDigit.h"
 #include "platform/KernelHandles.h"
+#include "protocol/HexDigits.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ const wchar_t* ArgumentAt(const ArgumentList& arguments, int count, int index) {
 
 uint64_t ParseHexArgument(const wchar_t* text) {
     uint64_t value = 0;
-    for (; text && HexDigitValue(*text) >= 0; ++text) {
-        value = (value << 4) + static_cast<uint64_t>(HexDigitValue(*text));
+    for (; text && protocol::HexDigitValue(*text) >= 0; ++text) {
+        value = (value << 4) + static_cast<uint64_t>(protocol::HexDigitValue(*text));
     }
     return value;
 }

@@ -11,7 +11,7 @@
 #include "crash/CrashDump.h"
 #include "crash/CrashFilter.h"
 #include "crash/RequestWatch.h"
-#include "scan/ScanDriver.h"
+#include "scan/ScanDispatch.h"
 #include "splash/GdiplusOwners.h"
 #include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"

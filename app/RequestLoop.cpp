@@ -3,7 +3,7 @@
 #include "app/RequestReader.h"
 #include "channel/OutputChannel.h"
 #include "protocol/Protocol.h"
-#include "scan/ScanDriver.h"
+#include "scan/ScanDispatch.h"
 #include "splash/MessagePump.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include "bench/Statistics.h"
 #include "channel/OutputChannel.h"
 #include "platform/KernelHandles.h"
-#include "scan/PluginProbe.h"
-#include "scan/ScanResult.h"
-#include "scan/VersionResource.h"
+#include "scan/common/VersionResource.h"
+#include "scan/vst2/Vst2Probe.h"
+#include "scan/vst2/Vst2Report.h"
 #include "splash/MessagePump.h"
 
 bool ScanInProcess(const wchar_t* libraryPath, InProcessTimes* times) {
@@ -13,8 +13,8 @@ bool ScanInProcess(const wchar_t* libraryPath, InProcessTimes* times) {
     UniqueModule module(LoadLibraryExW(libraryPath, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!module.IsValid()) return false;
     double loaded = NowMilliseconds();
-    ScanResult result;
-    bool scanned = ProbePlugin(module.Get(), result);
+    Vst2ScanResult result;
+    bool scanned = ProbeVst2Plugin(module.Get(), result);
     double questioned = NowMilliseconds();
     module.Close();
     if (times) {

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "scan/Vst2.h"
+#include "scan/vst2/Vst2.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/HexDigits.h"
+
 namespace {
 
 bool IsControlCharacter(unsigned char byte) {
@@ -38,10 +40,9 @@ char* AppendEscaped(char* out, char c) {
         *out++ = letter;
         return out;
     }
-    static const char kHexDigits[] = "0123456789ABCDEF";
     *out++ = 'x';
-    *out++ = kHexDigits[byte >> 4];
-    *out++ = kHexDigits[byte & 0xF];
+    *out++ = protocol::UpperHexDigit(byte >> 4);
+    *out++ = protocol::UpperHexDigit(byte);
     return out;
 }
 

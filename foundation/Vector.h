@@ -37,7 +37,6 @@ public:
     }
 
     int32_t Count() const { return count_; }
-    int32_t Capacity() const { return capacity_; }
     const T& operator[](int32_t index) const { return items_[index]; }
 
 private:

@@ -2,7 +2,7 @@
 // of its own, so whatever a long run of scans accumulates is the scanner's.
 #include <windows.h>
 
-#include "scan/Vst2.h"
+#include "scan/vst2/Vst2.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "scan/Vst2.h"
+#include "scan/vst2/Vst2.h"
 
 enum class Behaviour {
     Abort,

@@ -16,7 +16,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "scan/Vst2.h"
+#include "scan/vst2/Vst2.h"
 
 // Chosen by the PLUGIN_MISCHIEF, PLUGIN_OWN_FILTER, PLUGIN_FAULT_SIGNAL,
 // PLUGIN_WANT_MIDI, PLUGIN_TEXTS and PLUGIN_SHELL definitions by one of these names.
@@ -37,12 +37,14 @@ enum class Mischief {
     OverflowStackInDispatcher,
     RaiseStackOverflowInDispatcher,
     CrashInThreadWhileScanGoesOn,
+    // Traces the thread it is on and faults in the effGetVendorString call.
+    CrashInVendorString,
     // Traces a query of control characters and forged lines in the entry point.
     ForgeLines,
     // Prints to standard output and error and reads standard input in the entry point.
     UseStandardHandles,
 };
-enum class OwnFilter { None, InDllMain, InEntryPoint };
+enum class OwnFilter { None, InDllMain, InEntryPoint, InEffectName };
 // What the plugin makes of SIGSEGV in the shared C runtime, in its entry point.
 enum class FaultSignal { Untouched, Ignored, ExitsCleanly };
 enum class WantMidi { Never, InEntryPoint, AtVendorVersion };
@@ -575,9 +577,16 @@ intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
     Plugin& plugin = *PluginOf(effect);
     switch (opcode) {
         case effGetEffectName:
+            if (kOwnFilter == OwnFilter::InEffectName) {
+                SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
+            }
             WriteName(plugin, ptr);
             return kTexts == Texts::NotWritten ? 0 : 1;
         case effGetVendorString:
+            if (kMischief == Mischief::CrashInVendorString) {
+                TraceThread(plugin.host);
+                Fault();
+            }
             WriteVendor(plugin, ptr);
             return kTexts == Texts::NotWritten ? 0 : 1;
         case effGetProductString:

@@ -5,7 +5,8 @@
 #include <string>
 
 #include "OutputCapture.h"
-#include "scan/ScanResult.h"
+#include "scan/common/ReportRows.h"
+#include "scan/vst2/Vst2Report.h"
 
 namespace {
 
@@ -19,20 +20,20 @@ std::wstring Shown(const WideString& text) {
     return text.IsNull() ? L"<null>" : text.Chars();
 }
 
-std::string CaptureReport(const ScanResult& result) {
+std::string CaptureReport(const Vst2ScanResult& result) {
     OutputCapture capture;
-    WriteScanReport(result);
+    WriteVst2Report(result);
     return capture.Finish();
 }
 
-void AddShell(ScanResult& result, int32_t id, const wchar_t* name) {
+void AddShell(Vst2ScanResult& result, int32_t id, const wchar_t* name) {
     ASSERT_TRUE(result.shells.Add(new CShellInfo(id, Text(name))));
 }
 
 // ---- The report ----
 
 TEST(ScanReportTest, ResultInItsInitialStateWithAnError) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.error = Text(L"Failed to load library, err=126");
     EXPECT_EQ(CaptureReport(result), R"(>:{
 >:  "id":        "00000000",
@@ -54,7 +55,7 @@ TEST(ScanReportTest, ResultInItsInitialStateWithAnError) {
 }
 
 TEST(ScanReportTest, PlainPluginWithEscapedTexts) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.id = 0x0000ABCD;
     result.name = Text(L"Synth \"X\" 1/2\tC:\\d\u00e9");
     result.vendor = Text(L"");
@@ -86,7 +87,7 @@ TEST(ScanReportTest, PlainPluginWithEscapedTexts) {
 }
 
 TEST(ScanReportTest, ShellPluginListsItsSubPluginsInOrder) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.id = 0x7FFFFFFF;
     result.name = Text(L"Shell");
     result.sendsMidi = true;
@@ -118,7 +119,7 @@ TEST(ScanReportTest, ShellPluginListsItsSubPluginsInOrder) {
 }
 
 TEST(ScanReportTest, ShellWithoutSubPluginsWritesAnEmptyShellsObject) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.id = -1;
     result.category = 10;
     EXPECT_EQ(CaptureReport(result), R"(>:{
@@ -143,7 +144,7 @@ TEST(ScanReportTest, ShellWithoutSubPluginsWritesAnEmptyShellsObject) {
 }
 
 TEST(ScanReportTest, ShellsAreLeftOutUnlessTheCategoryIsShell) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.category = 2;
     AddShell(result, 5, L"Five");
     AddShell(result, 7, L"Seven");
@@ -167,7 +168,7 @@ TEST(ScanReportTest, ShellsAreLeftOutUnlessTheCategoryIsShell) {
 }
 
 TEST(ScanReportTest, NullShellEntryIsSkipped) {
-    ScanResult result;
+    Vst2ScanResult result;
     result.category = 10;
     AddShell(result, 5, L"Five");
     ASSERT_TRUE(result.shells.Add(nullptr));

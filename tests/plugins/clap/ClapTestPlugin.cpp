@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "scan/Clap.h"
+#include "scan/clap/Clap.h"
 
 enum class Descriptors { Several, OddTexts };
 enum class Mischief {
@@ -16,6 +16,9 @@ enum class Mischief {
     CrashInDescriptor,
     CrashInDeinit,
     HangInInit,
+    // Sets its own unhandled-exception filter in get_plugin_descriptor(0) and
+    // faults in get_plugin_descriptor(1).
+    OwnFilterThenCrashInDescriptor,
 };
 
 #ifndef CLAP_DESCRIPTORS
@@ -41,10 +44,18 @@ constexpr Mischief kMischief = Mischief::CLAP_MISCHIEF;
 constexpr clap_version_t kVersion = {CLAP_MAJOR, CLAP_MINOR, CLAP_REVISION};
 // What a real plugin collection does when asked for a descriptor past its count.
 constexpr UINT kAskedPastCountExitCode = 3;
+// Exit code of the plugin's own unhandled-exception filter, so that a test can
+// tell it apart from the server's filter (exit code 9).
+constexpr UINT kOwnFilterExitCode = 42;
 
 void Fault() {
     volatile int* volatile target = nullptr;
     *target = 1;
+}
+
+LONG WINAPI OwnUnhandledExceptionFilter(EXCEPTION_POINTERS*) {
+    TerminateProcess(GetCurrentProcess(), kOwnFilterExitCode);
+    return EXCEPTION_EXECUTE_HANDLER;
 }
 
 // The path init was given, shown as the description of the last plugin of
@@ -104,6 +115,10 @@ uint32_t GetPluginCount(const clap_plugin_factory_t*) {
 const clap_plugin_descriptor_t* GetPluginDescriptor(const clap_plugin_factory_t*, uint32_t index) {
     if (index >= kPluginCount) ExitProcess(kAskedPastCountExitCode);
     if (kMischief == Mischief::CrashInDescriptor && index == 1) Fault();
+    if (kMischief == Mischief::OwnFilterThenCrashInDescriptor) {
+        if (index == 0) SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
+        if (index == 1) Fault();
+    }
     return kDescriptors == Descriptors::Several ? &kSeveral[index] : kOdd[index];
 }
 

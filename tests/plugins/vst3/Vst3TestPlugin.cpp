@@ -6,12 +6,21 @@
 
 #include <cstring>
 
-#include "scan/Vst3.h"
+#include "scan/vst3/Vst3.h"
 
 using namespace vst3;
 
 enum class Classes { Pair, Instruments, OddTexts };
-enum class Mischief { None, InitFails, NullFactory, CrashInClassInfo2, HangInInit };
+enum class Mischief {
+    None,
+    InitFails,
+    NullFactory,
+    CrashInClassInfo2,
+    HangInInit,
+    // Sets its own unhandled-exception filter in getClassInfo for class 0 and
+    // faults in getClassInfo for class 1.
+    OwnFilterThenCrashInClassInfo,
+};
 
 // 1: IPluginFactory only; 2: also IPluginFactory2; 3: also IPluginFactory3.
 #ifndef VST3_FACTORY
@@ -37,10 +46,18 @@ constexpr int32_t kManyInstances = 0x7FFFFFFF;
 constexpr int32_t kUnicodeFlag = 1 << 4;
 constexpr uint32_t kDistributable = 1;
 constexpr uint32_t kAnyAnswer = 1000;
+// Exit code of the module's own unhandled-exception filter, so that a test can
+// tell it apart from the server's filter (exit code 9).
+constexpr UINT kOwnFilterExitCode = 42;
 
 void Fault() {
     volatile int* volatile target = nullptr;
     *target = 1;
+}
+
+LONG WINAPI OwnUnhandledExceptionFilter(EXCEPTION_POINTERS*) {
+    TerminateProcess(GetCurrentProcess(), kOwnFilterExitCode);
+    return EXCEPTION_EXECUTE_HANDLER;
 }
 
 struct ClassSource {
@@ -190,6 +207,10 @@ int32_t CountClasses(void*) {
 }
 
 tresult GetClassInfo(void*, int32_t index, PClassInfo* info) {
+    if (kMischief == Mischief::OwnFilterThenCrashInClassInfo) {
+        if (index == 0) SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
+        if (index == 1) Fault();
+    }
     std::memset(info, 0, sizeof(*info));
     const ClassSource* source = SourceFor(index, false);
     if (!source) return kResultFalse;

@@ -1,8 +1,8 @@
-#include "scan/ClapResult.h"
+#include "scan/clap/ClapReport.h"
 
 #include "channel/OutputChannel.h"
 #include "protocol/PluginFormat.h"
-#include "scan/ScanResult.h"
+#include "scan/common/ReportRows.h"
 
 namespace {
 

@@ -1,9 +1,8 @@
-// The record one scan fills, and the JSON report that hands it to the host.
+// The record one VST 2 scan fills, and the JSON report that hands it to the host.
 #pragma once
 
 #include <cstdint>
 
-#include "foundation/Map.h"
 #include "foundation/SharedString.h"
 #include "foundation/Vector.h"
 
@@ -16,10 +15,8 @@ struct CShellInfo {
 };
 
 using ShellList = CVector<CShellInfo*, SOwnedPtr, CShellInfo*>;
-// The sub-plugin ids already recorded during one shell enumeration.
-using ShellIdSet = CMap<int, bool, SValue, SValue, int>;
 
-struct ScanResult {
+struct Vst2ScanResult {
     int32_t id = 0;
     WideString name;
     WideString vendor;
@@ -33,14 +30,8 @@ struct ScanResult {
     bool audio64 = false;
     bool synthEdit = false;
     int32_t category = -1;  // -1: the scan ended before the category was asked
-    ShellList shells;
+    ShellList shells;       // each id once, in listing order
 };
 
 // Writes the report on the ">" channel, one line per row.
-void WriteScanReport(const ScanResult& result);
-
-// One report row whose only argument is the text, JSON-escaped.
-void WriteTextRow(const wchar_t* format, const WideString& text);
-
-// The body of a JSON string for the text: pure ASCII, empty for a null text.
-WideString EscapeJsonText(const WideString& text);
+void WriteVst2Report(const Vst2ScanResult& result);

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "scan/PluginVersion.h"
+#include "scan/vst2/Vst2Version.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ std::wstring Shown(const WideString& text) {
     return text.IsNull() ? L"<null>" : text.Chars();
 }
 
-TEST(FormatPluginVersionTest, EachRangeGivesItsText) {
+TEST(FormatVst2VersionTest, EachRangeGivesItsText) {
     const struct {
         int32_t version;
         const wchar_t* expected;
@@ -36,7 +36,7 @@ TEST(FormatPluginVersionTest, EachRangeGivesItsText) {
         {INT32_MAX, L"214.74.83.647"},
     };
     for (const auto& version : cases) {
-        EXPECT_EQ(Shown(FormatPluginVersion(version.version)), version.expected)
+        EXPECT_EQ(Shown(FormatVst2Version(version.version)), version.expected)
             << "version " << version.version;
     }
 }

@@ -1,13 +1,15 @@
-#include "scan/PluginProbe.h"
+#include "scan/vst2/Vst2Probe.h"
 
 #include <new>
 
 #include "channel/OutputChannel.h"
-#include "crash/CrashFilter.h"
+#include "crash/PluginCall.h"
 #include "foundation/ControlText.h"
-#include "scan/HostCallback.h"
-#include "scan/PluginVersion.h"
-#include "scan/ScanResult.h"
+#include "scan/common/ScanFailure.h"
+#include "scan/vst2/Vst2.h"
+#include "scan/vst2/Vst2HostCallback.h"
+#include "scan/vst2/Vst2Report.h"
+#include "scan/vst2/Vst2Version.h"
 
 namespace {
 
@@ -15,7 +17,7 @@ constexpr int32_t kStringBufferBytes = 512;
 constexpr int32_t kCanDoNo = -1;
 
 intptr_t Dispatch(AEffect* effect, int32_t opcode, void* ptr) {
-    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+    return CallPlugin([&] { return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f); });
 }
 
 // Asks one of the plugin's 512-byte string questions; a plugin that fills the
@@ -28,9 +30,8 @@ WideString QueryString(AEffect* effect, int32_t opcode) {
     return FromNarrow(buffer);
 }
 
-bool Fail(ScanResult& result, const wchar_t* error) {
-    if (!result.error.Assign(error)) result.error.Release();
-    return false;
+int32_t QueryCanDo(AEffect* effect, const char* capability) {
+    return static_cast<int32_t>(Dispatch(effect, effCanDo, const_cast<char*>(capability)));
 }
 
 VstEntryPoint FindEntryPoint(HMODULE module) {
@@ -50,7 +51,7 @@ bool AnswersYes(AEffect* effect, const char* capability, const char* fallback) {
     return QueryCanDo(effect, capability) != kCanDoNo || QueryCanDo(effect, fallback) != kCanDoNo;
 }
 
-void SettleCategory(const AEffect* effect, ScanResult& result) {
+void SettleCategory(const AEffect* effect, Vst2ScanResult& result) {
     if (effect->flags & effFlagsIsSynth) {
         result.category = kPlugCategSynth;
     } else if (result.category == kPlugCategUnknown) {
@@ -58,12 +59,19 @@ void SettleCategory(const AEffect* effect, ScanResult& result) {
     }
 }
 
-void WarnOutOfMemory(const ScanResult& result) {
+void WarnOutOfMemory(const Vst2ScanResult& result) {
     WriteWarning(L"Shell listing cut after %i sub-plugins, out of memory\n", result.shells.Count());
 }
 
-void ListShellPlugins(AEffect* effect, ScanResult& result) {
-    ShellIdSet seen;
+// The list is looked through: it holds at most kMaxShellListing ids.
+bool IsListed(const ShellList& shells, int32_t id) {
+    for (int32_t i = 0; i < shells.Count(); ++i) {
+        if (shells[i]->id == id) return true;
+    }
+    return false;
+}
+
+void ListShellPlugins(AEffect* effect, Vst2ScanResult& result) {
     for (int answers = 0;; ++answers) {
         if (answers == kMaxShellListing) {
             WriteWarning(L"Shell listing cut after %i sub-plugins\n", kMaxShellListing);
@@ -79,12 +87,10 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
         if (id == 0) return;
         NarrowString shown = EscapeControlCharacters(name.Chars());
         WriteInfo(L"Found shell: %.8X - %S\n", id, shown.Chars());
-        if (seen.Lookup(id)) {
+        if (IsListed(result.shells, id)) {
             WriteInfo(L"   - duplicate, ignoring\n");
             continue;
         }
-        bool present = true;
-        if (!seen.SetAt(id, present)) return WarnOutOfMemory(result);
         CShellInfo* shell = new (std::nothrow) CShellInfo(id, FromNarrow(name.Chars()));
         if (!shell || !result.shells.Add(shell)) return WarnOutOfMemory(result);
     }
@@ -92,34 +98,23 @@ void ListShellPlugins(AEffect* effect, ScanResult& result) {
 
 }  // namespace
 
-WideString QueryVendorString(AEffect* effect) {
-    return QueryString(effect, effGetVendorString);
-}
-
-int32_t QueryCanDo(AEffect* effect, const char* capability) {
-    return static_cast<int32_t>(Dispatch(effect, effCanDo, const_cast<char*>(capability)));
-}
-
-bool ProbePlugin(HMODULE module, ScanResult& result) {
+bool ProbeVst2Plugin(HMODULE module, Vst2ScanResult& result) {
     WriteInfo(L"Looking for entry point in module %p\n", module);
     if (GetProcAddress(module, "JBridgeBootstrap")) {
-        return Fail(result, L"Module is a jBridge bootstrap, ignoring");
+        return Fail(result.error, L"Module is a jBridge bootstrap, ignoring");
     }
     VstEntryPoint entryPoint = FindEntryPoint(module);
-    if (!entryPoint) return Fail(result, L"Entry point not found, not a VST plugin");
+    if (!entryPoint) return Fail(result.error, L"Entry point not found, not a VST plugin");
 
     WantsMidiFlag = false;
-    InstallCrashFilter();
     WriteInfo(L"Calling entry point...\n");
-    AEffect* effect = entryPoint(HostCallback);
-    InstallCrashFilter();
-    if (!effect) return Fail(result, L"Entry point returned NULL");
-    if (effect->magic != kEffectMagic) return Fail(result, L"Bad magic");
-    InstallCrashFilter();
+    AEffect* effect = CallPlugin([entryPoint] { return entryPoint(Vst2HostCallback); });
+    if (!effect) return Fail(result.error, L"Entry point returned NULL");
+    if (effect->magic != kEffectMagic) return Fail(result.error, L"Bad magic");
 
     result.synthEdit = FindResourceW(module, MAKEINTRESOURCEW(165), L"SE1") != nullptr;
     result.name = QueryString(effect, effGetEffectName);
-    result.vendor = QueryVendorString(effect);
+    result.vendor = QueryString(effect, effGetVendorString);
     result.product = QueryString(effect, effGetProductString);
     result.id = effect->uniqueID;
     result.category = static_cast<int32_t>(Dispatch(effect, effGetPlugCategory, nullptr));
@@ -130,12 +125,11 @@ bool ProbePlugin(HMODULE module, ScanResult& result) {
     result.sendsMidi = AnswersYes(effect, "sendVstMidiEvent", "sendVstEvents");
     result.audio64 = (effect->flags & effFlagsCanDoubleReplacing) != 0;
     result.version =
-        FormatPluginVersion(static_cast<int32_t>(Dispatch(effect, effGetVendorVersion, nullptr)));
+        FormatVst2Version(static_cast<int32_t>(Dispatch(effect, effGetVendorVersion, nullptr)));
     SettleCategory(effect, result);
     if (result.category == kPlugCategShell) ListShellPlugins(effect, result);
 
     WriteInfo(L"Dispatching effClose...\n");
     Dispatch(effect, effClose, nullptr);
-    InstallCrashFilter();
     return true;
 }

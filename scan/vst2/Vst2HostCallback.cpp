@@ -1,4 +1,4 @@
-#include "scan/HostCallback.h"
+#include "scan/vst2/Vst2HostCallback.h"
 
 #include <cstddef>
 
@@ -67,13 +67,6 @@ constexpr OpcodeName kOpcodeNames[] = {
     {49, "audioMasterGetInputSpeakerArrangement"},
 };
 
-constexpr const char* kHostCapabilities[] = {
-    "sizeWindow",          "sendVstEvents",    "sendVstMidiEvent",
-    "sendVstTimeInfo",     "supplyIdle",       "receiveVstEvents",
-    "receiveVstMidiEvent", "startStopProcess", "sendVstMidiEventFlagIsRealtime",
-    "shellCategory",
-};
-
 constexpr char kHostVendor[] = "Vorlix Software";
 constexpr char kHostProduct[] = "Marlowind";
 constexpr intptr_t kHostVersion = 2400;
@@ -121,7 +114,7 @@ void LogCallback(int32_t opcode) {
 
 }  // namespace
 
-intptr_t HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
+intptr_t Vst2HostCallback(AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float) {
     if (opcode == audioMasterCanDo) return AnswerCanDo(static_cast<const char*>(ptr));
 
     LogCallback(opcode);

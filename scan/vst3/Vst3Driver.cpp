@@ -1,12 +1,13 @@
-#include "scan/Vst3Driver.h"
+#include "scan/vst3/Vst3Driver.h"
 
 #include <windows.h>
 
 #include "channel/OutputChannel.h"
 #include "protocol/PluginFormat.h"
-#include "scan/LibraryScan.h"
-#include "scan/Vst3Probe.h"
-#include "scan/Vst3Result.h"
+#include "scan/common/LibraryScan.h"
+#include "scan/common/ScanFailure.h"
+#include "scan/vst3/Vst3Probe.h"
+#include "scan/vst3/Vst3Report.h"
 
 namespace {
 
@@ -29,15 +30,10 @@ bool IsFile(const WideString& path) {
         return true;
     }
     const wchar_t* text = path.Chars();
-    const wchar_t* name = text;
-    for (const wchar_t* at = text; *at != 0; ++at) {
-        if (*at == L'\\' || *at == L'/') name = at + 1;
-    }
+    const wchar_t* name =
+        text + protocol::Vst3BundleNameOffset(text, static_cast<size_t>(path.GetLength()));
     module = Format(L"%s%s%s", text, protocol::kVst3BundleModuleFolder, name);
-    if (!IsFile(module)) {
-        error = Format(L"No x64 module in the bundle: %s", module.Chars());
-        return false;
-    }
+    if (!IsFile(module)) return Fail(error, L"No x64 module in the bundle: %s", module.Chars());
     WriteInfo(L"Module of the bundle: '%s'\n", module.Chars());
     return true;
 }
@@ -55,6 +51,6 @@ bool ScanVst3Module(const WideString& request, const WideString& libraryPath,
 
 void HandleVst3ScanRequest(const WideString& request, const WideString& libraryPath) {
     Vst3ScanResult result;
-    if (!ScanVst3Module(request, libraryPath, result)) WriteError(L"%s\n", result.error.Chars());
-    WriteVst3Report(result);
+    bool scanned = ScanVst3Module(request, libraryPath, result);
+    WriteOutcome(scanned, result, WriteVst3Report);
 }

@@ -1,4 +1,4 @@
-// A plugin's vendor version number as the report shows it.
+// A VST 2 plugin's vendor version number as the report shows it.
 #pragma once
 
 #include <cstdint>
@@ -6,4 +6,4 @@
 #include "foundation/SharedString.h"
 
 // The number as dotted text, read by its range; empty for 0.
-WideString FormatPluginVersion(int32_t version);
+WideString FormatVst2Version(int32_t version);

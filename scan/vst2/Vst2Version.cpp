@@ -1,6 +1,6 @@
-#include "scan/PluginVersion.h"
+#include "scan/vst2/Vst2Version.h"
 
-WideString FormatPluginVersion(int32_t version) {
+WideString FormatVst2Version(int32_t version) {
     const int32_t v = version;
     if (v == 0) return EmptyText();
     if (v < 10) return Format(L"%i.0.0.0", v);

@@ -1,27 +1,18 @@
-#include "scan/ClapProbe.h"
+#include "scan/clap/ClapProbe.h"
 
 #include <new>
 
 #include "channel/OutputChannel.h"
-#include "crash/CrashFilter.h"
+#include "crash/PluginCall.h"
 #include "foundation/Utf8Text.h"
-#include "scan/Clap.h"
-#include "scan/ClapResult.h"
+#include "scan/clap/Clap.h"
+#include "scan/clap/ClapReport.h"
+#include "scan/common/ScanFailure.h"
 
 namespace {
 
 WideString ReadClapText(const char* text) {
     return text ? FromUtf8UpTo(text, kMaxClapTextBytes) : WideString();
-}
-
-bool Fail(ClapScanResult& result, const WideString& error) {
-    result.error = error;
-    return false;
-}
-
-bool Fail(ClapScanResult& result, const wchar_t* error) {
-    if (!result.error.Assign(error)) result.error.Release();
-    return false;
 }
 
 // False when memory ran out; the features read so far stay.
@@ -59,10 +50,9 @@ bool Fail(ClapScanResult& result, const wchar_t* error) {
 
 uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryPointer) {
     WriteInfo(L"Counting plugins...\n");
-    InstallCrashFilter();
-    uint32_t count =
-        factory.get_plugin_count(static_cast<const clap_plugin_factory_t*>(factoryPointer));
-    InstallCrashFilter();
+    uint32_t count = CallPlugin([&] {
+        return factory.get_plugin_count(static_cast<const clap_plugin_factory_t*>(factoryPointer));
+    });
     WriteInfo(L"Plugin count: %u\n", count);
     if (count <= kMaxClapPlugins) return count;
     WriteWarning(L"Plugin list cut after %u plugins\n", kMaxClapPlugins);
@@ -73,22 +63,19 @@ uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryP
 // count, so no index beyond it is ever asked.
 [[nodiscard]] bool ListPlugins(const clap_plugin_entry_t& entry, ClapScanResult& result) {
     WriteInfo(L"Getting plugin factory...\n");
-    InstallCrashFilter();
-    const void* found = entry.get_factory(CLAP_PLUGIN_FACTORY_ID);
-    InstallCrashFilter();
-    if (!found) return Fail(result, L"No plugin factory: get_factory returned NULL");
+    const void* found = CallPlugin([&] { return entry.get_factory(CLAP_PLUGIN_FACTORY_ID); });
+    if (!found) return Fail(result.error, L"No plugin factory: get_factory returned NULL");
     auto* factoryPointer = static_cast<const clap_plugin_factory_t*>(found);
     clap_plugin_factory_t factory = *factoryPointer;
     if (!factory.get_plugin_count || !factory.get_plugin_descriptor) {
-        return Fail(result, L"Plugin factory lacks get_plugin_count or get_plugin_descriptor");
+        return Fail(result.error,
+                    L"Plugin factory lacks get_plugin_count or get_plugin_descriptor");
     }
     uint32_t count = CountPlugins(factory, factoryPointer);
     for (uint32_t index = 0; index < count; ++index) {
         WriteInfo(L"Reading plugin descriptor %u...\n", index);
-        InstallCrashFilter();
         const clap_plugin_descriptor_t* descriptor =
-            factory.get_plugin_descriptor(factoryPointer, index);
-        InstallCrashFilter();
+            CallPlugin([&] { return factory.get_plugin_descriptor(factoryPointer, index); });
         if (!descriptor) {
             WriteWarning(L"Plugin descriptor %u is NULL, left out\n", index);
         } else if (!AddPlugin(descriptor, index, result)) {
@@ -105,31 +92,29 @@ uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryP
 bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, ClapScanResult& result) {
     WriteInfo(L"Looking for clap_entry in module %p\n", module);
     const void* exported = reinterpret_cast<const void*>(GetProcAddress(module, kClapEntrySymbol));
-    if (!exported) return Fail(result, L"Entry point clap_entry not found, not a CLAP plugin");
+    if (!exported) {
+        return Fail(result.error, L"Entry point clap_entry not found, not a CLAP plugin");
+    }
     clap_plugin_entry_t entry = *static_cast<const clap_plugin_entry_t*>(exported);
     const clap_version_t& version = entry.clap_version;
     result.clapVersion = Format(L"%u.%u.%u", version.major, version.minor, version.revision);
     WriteInfo(L"Found clap_entry, CLAP version %s\n", result.clapVersion.Chars());
     if (version.major < kClapFirstSupportedMajor) {
-        return Fail(result, Format(L"Unsupported CLAP version %s", result.clapVersion.Chars()));
+        return Fail(result.error, L"Unsupported CLAP version %s", result.clapVersion.Chars());
     }
     if (!entry.init || !entry.deinit || !entry.get_factory) {
-        return Fail(result, L"clap_entry lacks init, deinit or get_factory");
+        return Fail(result.error, L"clap_entry lacks init, deinit or get_factory");
     }
     NarrowString path = ToUtf8(libraryPath.Chars());
-    if (path.IsNull()) return Fail(result, L"Not enough memory for the plugin path");
+    if (path.IsNull()) return Fail(result.error, L"Not enough memory for the plugin path");
 
     WriteInfo(L"Calling init...\n");
-    InstallCrashFilter();
-    bool initialised = entry.init(path.Chars());
-    InstallCrashFilter();
+    bool initialised = CallPlugin([&] { return entry.init(path.Chars()); });
     // A library whose init failed must not be called again, deinit included.
-    if (!initialised) return Fail(result, L"init returned false");
+    if (!initialised) return Fail(result.error, L"init returned false");
 
     bool listed = ListPlugins(entry, result);
     WriteInfo(L"Calling deinit...\n");
-    InstallCrashFilter();
-    entry.deinit();
-    InstallCrashFilter();
+    CallPlugin(entry.deinit);
     return listed;
 }

@@ -1,18 +1,18 @@
-#include "scan/Vst3Result.h"
+#include "scan/vst3/Vst3Report.h"
 
 #include "channel/OutputChannel.h"
+#include "protocol/HexDigits.h"
 #include "protocol/PluginFormat.h"
-#include "scan/ScanResult.h"
+#include "scan/common/ReportRows.h"
 
 namespace {
 
 // The id's bytes in their order, two upper-case hexadecimal digits each.
 void WriteCidRow(const unsigned char (&cid)[16]) {
-    static const wchar_t kHexDigits[] = L"0123456789ABCDEF";
     wchar_t text[33];
     for (int at = 0; at < 16; ++at) {
-        text[2 * at] = kHexDigits[cid[at] >> 4];
-        text[2 * at + 1] = kHexDigits[cid[at] & 0xF];
+        text[2 * at] = static_cast<wchar_t>(protocol::UpperHexDigit(cid[at] >> 4));
+        text[2 * at + 1] = static_cast<wchar_t>(protocol::UpperHexDigit(cid[at]));
     }
     text[32] = 0;
     WriteReport(L"      \"cid\":           \"%s\",\n", text);

@@ -1,9 +1,8 @@
-#include "scan/ClapDriver.h"
+#include "scan/clap/ClapDriver.h"
 
-#include "channel/OutputChannel.h"
-#include "scan/ClapProbe.h"
-#include "scan/ClapResult.h"
-#include "scan/LibraryScan.h"
+#include "scan/clap/ClapProbe.h"
+#include "scan/clap/ClapReport.h"
+#include "scan/common/LibraryScan.h"
 
 bool ScanClapPlugin(const WideString& request, const WideString& libraryPath,
                     ClapScanResult& result) {
@@ -15,6 +14,6 @@ bool ScanClapPlugin(const WideString& request, const WideString& libraryPath,
 
 void HandleClapScanRequest(const WideString& request, const WideString& libraryPath) {
     ClapScanResult result;
-    if (!ScanClapPlugin(request, libraryPath, result)) WriteError(L"%s\n", result.error.Chars());
-    WriteClapReport(result);
+    bool scanned = ScanClapPlugin(request, libraryPath, result);
+    WriteOutcome(scanned, result, WriteClapReport);
 }

@@ -1,4 +1,4 @@
-#include "scan/VersionResource.h"
+#include "scan/common/VersionResource.h"
 
 #include <cstring>
 

@@ -1,35 +1,26 @@
-#include "scan/Vst3Probe.h"
+#include "scan/vst3/Vst3Probe.h"
 
 #include <cstring>
 #include <new>
 
 #include "channel/OutputChannel.h"
-#include "crash/CrashFilter.h"
+#include "crash/PluginCall.h"
 #include "foundation/Utf16Text.h"
 #include "foundation/Utf8Text.h"
 #include "platform/UniqueOwner.h"
-#include "scan/Vst3.h"
-#include "scan/Vst3Result.h"
+#include "scan/common/ScanFailure.h"
+#include "scan/vst3/Vst3.h"
+#include "scan/vst3/Vst3Report.h"
 
 namespace {
 
 using namespace vst3;
 
-// The module may have replaced the crash filter before any of its calls, and
-// during it.
-template <typename Call>
-auto CallModule(Call call) {
-    InstallCrashFilter();
-    auto answer = call();
-    InstallCrashFilter();
-    return answer;
-}
-
 // One reference the scan holds on the factory.
 template <typename Interface>
 struct ReferenceTraits : NullIsInvalid<Interface*> {
     static void Close(Interface* object) {
-        CallModule([object] { return object->vtbl->release(object); });
+        CallPlugin([object] { return object->vtbl->release(object); });
     }
 };
 
@@ -41,11 +32,6 @@ struct Factories {
     Reference<IPluginFactory2> factory2;  // each may be missing
     Reference<IPluginFactory3> factory3;
 };
-
-bool Fail(Vst3ScanResult& result, const wchar_t* error) {
-    if (!result.error.Assign(error)) result.error.Release();
-    return false;
-}
 
 template <size_t N>
 WideString ReadText(const char (&text)[N]) {
@@ -84,7 +70,7 @@ tresult AskClassRecord(Interface* object, tresult (*call)(void*, int32_t, Info*)
                        const wchar_t* callName, Info& info) {
     WriteInfo(L"Reading class %i with %s...\n", index, callName);
     std::memset(&info, 0, sizeof(info));
-    return CallModule([&] { return call(object, index, &info); });
+    return CallPlugin([&] { return call(object, index, &info); });
 }
 
 // The fullest record the factory gives for the class: a real module answers
@@ -121,7 +107,7 @@ bool ReadClass(const Factories& factories, int32_t index, CVst3Class& found) {
 
 int32_t CountClasses(IPluginFactory* factory) {
     WriteInfo(L"Counting classes...\n");
-    int32_t count = CallModule([factory] { return factory->vtbl->countClasses(factory); });
+    int32_t count = CallPlugin([factory] { return factory->vtbl->countClasses(factory); });
     WriteInfo(L"Class count: %i\n", count);
     if (count <= kMaxVst3Classes) return count;
     WriteWarning(L"Class list cut after %i classes\n", kMaxVst3Classes);
@@ -145,7 +131,7 @@ void ListClasses(const Factories& factories, Vst3ScanResult& result) {
 void ReadFactoryInfo(IPluginFactory* factory, Vst3ScanResult& result) {
     WriteInfo(L"Reading factory info...\n");
     PFactoryInfo info = {};
-    tresult answer = CallModule([&] { return factory->vtbl->getFactoryInfo(factory, &info); });
+    tresult answer = CallPlugin([&] { return factory->vtbl->getFactoryInfo(factory, &info); });
     if (answer != kResultOk) {
         WriteWarning(L"Factory info left out: the factory answered 0x%.8X\n", answer);
         return;
@@ -162,7 +148,7 @@ Interface* QueryInterface(IPluginFactory* factory, const TUID& iid, const wchar_
     WriteInfo(L"Asking for %s...\n", name);
     void* object = nullptr;
     tresult answer =
-        CallModule([&] { return factory->vtbl->queryInterface(factory, iid.bytes, &object); });
+        CallPlugin([&] { return factory->vtbl->queryInterface(factory, iid.bytes, &object); });
     if (answer == kResultOk && object) return static_cast<Interface*>(object);
     WriteInfo(L"No %s: the factory answered 0x%.8X\n", name, answer);
     return nullptr;
@@ -178,8 +164,10 @@ void Release(Reference<Interface>& reference, const wchar_t* name) {
 [[nodiscard]] bool ReadFactory(GetFactoryProc getPluginFactory, Vst3ScanResult& result) {
     WriteInfo(L"Calling GetPluginFactory...\n");
     Factories factories;
-    factories.factory.Reset(CallModule(getPluginFactory));
-    if (!factories.factory.IsValid()) return Fail(result, L"GetPluginFactory returned NULL");
+    factories.factory.Reset(CallPlugin(getPluginFactory));
+    if (!factories.factory.IsValid()) {
+        return Fail(result.error, L"GetPluginFactory returned NULL");
+    }
     IPluginFactory* factory = factories.factory.Get();
     ReadFactoryInfo(factory, result);
     factories.factory3.Reset(
@@ -204,17 +192,17 @@ bool ProbeVst3Module(HMODULE module, Vst3ScanResult& result) {
     WriteInfo(L"Looking for GetPluginFactory in module %p\n", module);
     auto getPluginFactory = FindExport<GetFactoryProc>(module, kGetPluginFactory);
     if (!getPluginFactory) {
-        return Fail(result, L"Entry point GetPluginFactory not found, not a VST3 module");
+        return Fail(result.error, L"Entry point GetPluginFactory not found, not a VST3 module");
     }
     if (auto initDll = FindExport<InitModuleProc>(module, kInitDll)) {
         WriteInfo(L"Calling InitDll...\n");
         // A module whose InitDll failed must not be called again, ExitDll included.
-        if (!CallModule(initDll)) return Fail(result, L"InitDll returned false");
+        if (!CallPlugin(initDll)) return Fail(result.error, L"InitDll returned false");
     }
     bool read = ReadFactory(getPluginFactory, result);
     if (auto exitDll = FindExport<ExitModuleProc>(module, kExitDll)) {
         WriteInfo(L"Calling ExitDll...\n");
-        CallModule(exitDll);
+        CallPlugin(exitDll);
     }
     return read;
 }

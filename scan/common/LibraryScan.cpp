@@ -1,0 +1,46 @@
+#include "scan/common/LibraryScan.h"
+
+#include "channel/OutputChannel.h"
+#include "crash/PluginCall.h"
+#include "scan/common/LibraryCache.h"
+#include "splash/MessagePump.h"
+#include "splash/SplashWindow.h"
+
+void WriteScanStart(const WideString& request) {
+    WriteInfo(L"Scanning plugin: '%s'\n", request.Chars());
+}
+
+void BeginLibraryScan(const WideString& request) {
+    WriteScanStart(request);
+    if (IsLibraryCached()) FreeCachedLibrary();
+}
+
+bool LoadLibraryForScan(const WideString& path, UniqueModule& module, WideString& error) {
+    WriteInfo(L"Loading library...\n");
+    DWORD loadError = 0;
+    // The load runs the library's DllMain: plugin code. Its error is taken
+    // inside the call, before the filter is armed again.
+    module.Reset(CallPlugin([&] {
+        HMODULE loaded = LoadLibraryExW(path.Chars(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        loadError = GetLastError();
+        return loaded;
+    }));
+    if (module.IsValid()) return true;
+    error = Format(L"Failed to load library, err=%i", loadError);
+    return false;
+}
+
+void PrepareForProbe() {
+    if (HWND splash = GetSplashWindow()) SetActiveWindow(splash);
+    PumpWindowMessages();
+}
+
+void EndLibraryScan(UniqueModule module, const WideString& path, bool keep) {
+    PumpWindowMessages();
+    KeepOrFreeLibrary(std::move(module), path, keep);
+    WriteInfo(L"Finished\n");
+}
+
+void WriteScanError(const WideString& error) {
+    WriteError(L"%s\n", error.Chars());
+}
