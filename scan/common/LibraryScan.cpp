@@ -30,13 +30,14 @@ bool LoadLibraryForScan(const WideString& path, UniqueModule& module, WideString
     return false;
 }
 
+// The messages pumped may reach windows of the plugin: its code.
 void PrepareForProbe() {
     if (HWND splash = GetSplashWindow()) SetActiveWindow(splash);
-    PumpWindowMessages();
+    CallPlugin(PumpWindowMessages);
 }
 
 void EndLibraryScan(UniqueModule module, const WideString& path, bool keep) {
-    PumpWindowMessages();
+    CallPlugin(PumpWindowMessages);
     KeepOrFreeLibrary(std::move(module), path, keep);
     WriteInfo(L"Finished\n");
 }
