@@ -38,25 +38,11 @@ std::string ScanStart(const std::string& path) {
            "info:Calling entry point...\n";
 }
 
-ExpectedReport Report(uint32_t id, const char* name, const char* vendor, const char* product,
-                      int category) {
-    ExpectedReport report;
-    report.id = id;
-    report.name = name;
-    report.vendor = vendor;
-    report.product = product;
-    report.numOutputs = 2;
-    report.category = category;
-    return report;
-}
-
 TEST(HostilePlugin, ControlCharactersInItsTextsForgeNoLine) {
     std::string path = PluginUtf8(L"forge-lines");
     Session session = RunSession({path});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    ExpectedReport report = Report(0x54466F72, "Forger", "Test Vendor", "Forge Product", 10);
-    report.shells = {{0x21, "Line\\nready:"}, {0x22, "Tab\\tEsc\\u001b Del\\u007f CR\\r"}};
     EXPECT_EQ(MaskModuleHandle(session.transcript),
               kBanner + protocol::kPromptLine + ScanStart(path) +
                   "info:Query host can do: 'x'\\nready:\\ninfo:forged\\r\\n\\t\\x01\\x1B\\x7F\\n "
@@ -66,8 +52,28 @@ TEST(HostilePlugin, ControlCharactersInItsTextsForgeNoLine) {
                   "info:Found shell: 00000022 - Tab\\tEsc\\x1B Del\\x7F CR\\r\n"
                   "info:Dispatching effClose...\n"
                   "info:Keeping shell library loaded for now...\n"
-                  "info:Finished\n" +
-                  ReportText(report) + protocol::kPromptLine +
+                  "info:Finished\n"
+                  ">:{\n"
+                  ">:  \"id\":        \"54466F72\",\n"
+                  ">:  \"name\":      \"Forger\",\n"
+                  ">:  \"vendor\":    \"Test Vendor\",\n"
+                  ">:  \"product\":   \"Forge Product\",\n"
+                  ">:  \"version\":   \"\",\n"
+                  ">:  \"error\":     \"\",\n"
+                  ">:  \"numInputs\": 0,\n"
+                  ">:  \"numOutputs\":2,\n"
+                  ">:  \"wantsMidi\":  false,\n"
+                  ">:  \"sendsMidi\": false,\n"
+                  ">:  \"platform\":  \"x64\",\n"
+                  ">:  \"audio64\":   false,\n"
+                  ">:  \"category\":  10,\n"
+                  ">:  \"synthEdit\": false,\n"
+                  ">:  \"shells\": {\n"
+                  ">:        \"00000021\": \"Line\\nready:\",\n"
+                  ">:        \"00000022\": \"Tab\\tEsc\\u001b Del\\u007f CR\\r\",\n"
+                  ">:  },\n"
+                  ">:}\n" +
+                  protocol::kPromptLine +
                   "info:Freeing cached library...\n"
                   "info:Freed\n");
 }
@@ -80,14 +86,28 @@ TEST(HostilePlugin, OutputThroughTheStandardHandlesNeverReachesTheHost) {
     Session session = RunSession({path}, launch);
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    ExpectedReport report =
-        Report(0x54537464, "Standard Handles", "standard input empty", "Printing Product", 1);
-    EXPECT_EQ(MaskModuleHandle(session.transcript), kBanner + protocol::kPromptLine +
-                                                        ScanStart(path) +
-                                                        "info:Dispatching effClose...\n"
-                                                        "info:Freeing library...\n"
-                                                        "info:Finished\n" +
-                                                        ReportText(report) + protocol::kPromptLine);
+    EXPECT_EQ(MaskModuleHandle(session.transcript),
+              kBanner + protocol::kPromptLine + ScanStart(path) +
+                  "info:Dispatching effClose...\n"
+                  "info:Freeing library...\n"
+                  "info:Finished\n"
+                  ">:{\n"
+                  ">:  \"id\":        \"54537464\",\n"
+                  ">:  \"name\":      \"Standard Handles\",\n"
+                  ">:  \"vendor\":    \"standard input empty\",\n"
+                  ">:  \"product\":   \"Printing Product\",\n"
+                  ">:  \"version\":   \"\",\n"
+                  ">:  \"error\":     \"\",\n"
+                  ">:  \"numInputs\": 0,\n"
+                  ">:  \"numOutputs\":2,\n"
+                  ">:  \"wantsMidi\":  false,\n"
+                  ">:  \"sendsMidi\": false,\n"
+                  ">:  \"platform\":  \"x64\",\n"
+                  ">:  \"audio64\":   false,\n"
+                  ">:  \"category\":  1,\n"
+                  ">:  \"synthEdit\": false,\n"
+                  ">:}\n" +
+                  protocol::kPromptLine);
 }
 
 struct CutRequest {
@@ -98,9 +118,8 @@ struct CutRequest {
 };
 
 std::string NulRejection() {
-    ExpectedReport empty;
-    empty.error = "Request holds a NUL byte, not scanned";
-    return "error:" + empty.error + "\n" + ReportText(empty) + protocol::kPromptLine;
+    const std::string error = "Request holds a NUL byte, not scanned";
+    return "error:" + error + "\n" + EmptyReportText(error) + protocol::kPromptLine;
 }
 
 class CutRequests : public testing::TestWithParam<CutRequest> {};

@@ -73,11 +73,10 @@ TEST(RequestLoop, OversizedRequestIsRejectedAndTheServerGoesOn) {
     Session session = RunSession({huge, "after.dll"});
     ASSERT_TRUE(session.exited);
     EXPECT_EQ(session.exitCode, 0u);
-    ExpectedReport empty;
-    empty.error = "Request longer than 65536 bytes, not scanned";
-    std::string rejected = std::string(protocol::kPromptLine) +
-                           "error:Request longer than 65536 bytes, not scanned\n" +
-                           ReportText(empty) + protocol::kPromptLine + ScanningLine("after.dll");
+    const std::string error = "Request longer than 65536 bytes, not scanned";
+    std::string rejected = std::string(protocol::kPromptLine) + "error:" + error + "\n" +
+                           EmptyReportText(error) + protocol::kPromptLine +
+                           ScanningLine("after.dll");
     EXPECT_NE(session.transcript.find(rejected), std::string::npos) << session.transcript;
     EXPECT_EQ(session.transcript.find("xxxx"), std::string::npos);
 }

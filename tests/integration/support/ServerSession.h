@@ -53,19 +53,5 @@ void ExpectCrashWithOneDump(const std::wstring& request, const std::string& last
 std::vector<std::string> SplitLines(const std::string& text);
 size_t CountLines(const std::string& text, const std::string& line);
 
-struct ExpectedShell {
-    uint32_t id;
-    std::string name;
-};
-
-// A report as a scan result prints it; texts are given already escaped.
-struct ExpectedReport {
-    uint32_t id = 0;
-    std::string name, vendor, product, version, error;
-    int numInputs = 0, numOutputs = 0;
-    bool wantsMidi = false, sendsMidi = false, audio64 = false, synthEdit = false;
-    int category = -1;
-    std::vector<ExpectedShell> shells;
-};
-
-std::string ReportText(const ExpectedReport& report);
+// The VST 2 report of a request that was not scanned, around its error.
+std::string EmptyReportText(const std::string& error);
