@@ -55,7 +55,11 @@ Interface* CreateObject(IPluginFactory* factory, const char* cid, const TUID& ii
         CallPlugin([&] { return factory->vtbl->createInstance(factory, cid, iid.bytes, &object); });
     if (answer == kResultOk && object) return static_cast<Interface*>(object);
     // An object handed out with a failure is not ours to release.
-    Failed(found, step, answer == kResultOk ? kNoInterface : answer);
+    if (answer == kResultOk) {
+        Fail(found.instanceError, L"%s returned NULL", step);
+    } else {
+        Failed(found, step, answer);
+    }
     return nullptr;
 }
 
