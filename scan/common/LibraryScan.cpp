@@ -1,10 +1,19 @@
 #include "scan/common/LibraryScan.h"
 
+#include <cwchar>
+
 #include "channel/OutputChannel.h"
 #include "crash/PluginCall.h"
+#include "protocol/Protocol.h"
 #include "scan/common/LibraryCache.h"
 #include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"
+
+bool AsksForFactoryOnly(const WideString& request) {
+    if (request.IsNull()) return false;
+    const wchar_t* marker = wcschr(request.Chars(), L'>');
+    return marker && wcscmp(marker, protocol::kFactoryOnlyRequest) == 0;
+}
 
 void WriteScanStart(const WideString& request) {
     WriteInfo(L"Scanning plugin: '%s'\n", request.Chars());

@@ -12,6 +12,10 @@
 #include "platform/KernelHandles.h"
 #include "scan/common/VersionResource.h"
 
+// Whether the request is a library path followed by protocol::kFactoryOnlyRequest:
+// the factory is read alone, no instance made.
+[[nodiscard]] bool AsksForFactoryOnly(const WideString& request);
+
 // Writes the request's first line.
 void WriteScanStart(const WideString& request);
 // Writes the request's first line and frees a cached shell library: the start

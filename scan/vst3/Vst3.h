@@ -1,6 +1,8 @@
 // The parts of the VST3 module interface this server speaks, declared from
 // the published 64-bit binary layout: the module's exports, the COM-style
-// plugin factory in its three versions and the records it fills. Names are
+// plugin factory in its three versions and the records it fills, the
+// component, its audio processor and edit controller, and the host context
+// handed to them. Names are
 // spelled as that interface spells them. x64 has one calling convention, so
 // none is named.
 #pragma once
@@ -16,6 +18,10 @@ constexpr tresult kResultOk = 0;
 constexpr tresult kResultFalse = 1;
 constexpr tresult kNotImplemented = static_cast<tresult>(0x80004001u);
 constexpr tresult kNoInterface = static_cast<tresult>(0x80004002u);
+constexpr tresult kInternalError = static_cast<tresult>(0x80004005u);
+constexpr tresult kInvalidArgument = static_cast<tresult>(0x80070057u);
+constexpr tresult kOutOfMemory = static_cast<tresult>(0x8007000Eu);
+constexpr tresult kNotInitialized = static_cast<tresult>(0x8000FFFFu);
 
 // An interface id as it lies in memory.
 struct TUID {
@@ -36,6 +42,10 @@ constexpr TUID FUnknown_iid = MakeTUID(0x00000000, 0x00000000, 0xC0000000, 0x000
 constexpr TUID IPluginFactory_iid = MakeTUID(0x7A4D811C, 0x52114A1F, 0xAED9D2EE, 0x0B43BF9F);
 constexpr TUID IPluginFactory2_iid = MakeTUID(0x0007B650, 0xF24B4C0B, 0xA464EDB9, 0xF00B2ABB);
 constexpr TUID IPluginFactory3_iid = MakeTUID(0x4555A2AB, 0xC1234E57, 0x9B122910, 0x36878931);
+constexpr TUID IComponent_iid = MakeTUID(0xE831FF31, 0xF2D54301, 0x928EBBEE, 0x25697802);
+constexpr TUID IAudioProcessor_iid = MakeTUID(0x42043F99, 0xB7DA453C, 0xA569E79D, 0x9AAEC33D);
+constexpr TUID IEditController_iid = MakeTUID(0xDCD7BBE3, 0x7742448D, 0xA874AACC, 0x979C759E);
+constexpr TUID IHostApplication_iid = MakeTUID(0x58E595CC, 0xDB2D4969, 0x8B6AAF8C, 0x36A664E5);
 
 constexpr bool SameTUID(const TUID& a, const TUID& b) {
     for (int at = 0; at < 16; ++at) {
@@ -48,6 +58,14 @@ static_assert(SameTUID(IPluginFactory2_iid,
                        TUID{{'\x50', '\xB6', '\x07', '\x00', '\x4B', '\xF2', '\x0B', '\x4C', '\xA4',
                              '\x64', '\xED', '\xB9', '\xF0', '\x0B', '\x2A', '\xBB'}}),
               "interface ids are laid out COM-style");
+static_assert(SameTUID(IComponent_iid,
+                       TUID{{'\x31', '\xFF', '\x31', '\xE8', '\xD5', '\xF2', '\x01', '\x43', '\x92',
+                             '\x8E', '\xBB', '\xEE', '\x25', '\x69', '\x78', '\x02'}}),
+              "IComponent id in memory order");
+static_assert(SameTUID(IHostApplication_iid,
+                       TUID{{'\xCC', '\x95', '\xE5', '\x58', '\x2D', '\xDB', '\x69', '\x49', '\x8B',
+                             '\x6A', '\xAF', '\x8C', '\x36', '\xA6', '\x64', '\xE5'}}),
+              "IHostApplication id in memory order");
 
 // Texts in char arrays are UTF-8, in char16_t arrays UTF-16; neither needs a terminator.
 struct PFactoryInfo {
@@ -107,7 +125,7 @@ struct IPluginFactoryVtbl : FUnknownVtbl {
     tresult (*getFactoryInfo)(void* self, PFactoryInfo* info);
     int32_t (*countClasses)(void* self);
     tresult (*getClassInfo)(void* self, int32_t index, PClassInfo* info);
-    // Creates an instance; the scan never calls it.
+    // cid and iid point to 16 bytes each; a failure should leave *object null.
     tresult (*createInstance)(void* self, const char* cid, const char* iid, void** object);
 };
 
@@ -131,6 +149,114 @@ struct IPluginFactory2 {
 };
 struct IPluginFactory3 {
     const IPluginFactory3Vtbl* vtbl;
+};
+
+// A component's buses: media types, directions, bus types and flags.
+constexpr int32_t kAudio = 0;
+constexpr int32_t kEvent = 1;
+constexpr int32_t kInput = 0;
+constexpr int32_t kOutput = 1;
+constexpr int32_t kMain = 0;
+constexpr int32_t kAux = 1;
+constexpr uint32_t kDefaultActive = 1;
+
+// What setupProcessing takes.
+constexpr int32_t kRealtime = 0;
+constexpr int32_t kSample32 = 0;
+
+constexpr int32_t kString128Units = 128;
+
+struct BusInfo {
+    int32_t mediaType;
+    int32_t direction;
+    int32_t channelCount;  // of an event bus: its MIDI channels
+    char16_t name[kString128Units];
+    int32_t busType;
+    uint32_t flags;
+};
+
+struct ProcessSetup {
+    int32_t processMode;
+    int32_t symbolicSampleSize;
+    int32_t maxSamplesPerBlock;
+    double sampleRate;
+};
+
+static_assert(sizeof(BusInfo) == 276, "BusInfo size");
+static_assert(offsetof(BusInfo, busType) == 268, "BusInfo busType offset");
+static_assert(sizeof(ProcessSetup) == 24, "ProcessSetup size");
+static_assert(offsetof(ProcessSetup, sampleRate) == 16, "ProcessSetup sampleRate offset");
+
+// Booleans cross as one byte; a context is any object that answers FUnknown.
+struct IPluginBaseVtbl : FUnknownVtbl {
+    tresult (*initialize)(void* self, void* context);
+    tresult (*terminate)(void* self);
+};
+
+struct IComponentVtbl : IPluginBaseVtbl {
+    tresult (*getControllerClassId)(void* self, char* cid);
+    tresult (*setIoMode)(void* self, int32_t mode);
+    int32_t (*getBusCount)(void* self, int32_t type, int32_t direction);
+    tresult (*getBusInfo)(void* self, int32_t type, int32_t direction, int32_t index,
+                          BusInfo* info);
+    tresult (*getRoutingInfo)(void* self, void* in, void* out);
+    tresult (*activateBus)(void* self, int32_t type, int32_t direction, int32_t index,
+                           uint8_t state);
+    tresult (*setActive)(void* self, uint8_t state);
+    tresult (*setState)(void* self, void* stream);
+    tresult (*getState)(void* self, void* stream);
+};
+
+struct IAudioProcessorVtbl : FUnknownVtbl {
+    tresult (*setBusArrangements)(void* self, uint64_t* inputs, int32_t inputCount,
+                                  uint64_t* outputs, int32_t outputCount);
+    tresult (*getBusArrangement)(void* self, int32_t direction, int32_t index,
+                                 uint64_t* arrangement);
+    tresult (*canProcessSampleSize)(void* self, int32_t size);
+    uint32_t (*getLatencySamples)(void* self);
+    tresult (*setupProcessing)(void* self, ProcessSetup* setup);
+    tresult (*setProcessing)(void* self, uint8_t state);
+    tresult (*process)(void* self, void* data);
+    uint32_t (*getTailSamples)(void* self);
+};
+
+struct IEditControllerVtbl : IPluginBaseVtbl {
+    tresult (*setComponentState)(void* self, void* stream);
+    tresult (*setState)(void* self, void* stream);
+    tresult (*getState)(void* self, void* stream);
+    int32_t (*getParameterCount)(void* self);
+    tresult (*getParameterInfo)(void* self, int32_t index, void* info);
+    tresult (*getParamStringByValue)(void* self, uint32_t id, double normalized, char16_t* text);
+    tresult (*getParamValueByString)(void* self, uint32_t id, char16_t* text, double* normalized);
+    double (*normalizedParamToPlain)(void* self, uint32_t id, double normalized);
+    double (*plainParamToNormalized)(void* self, uint32_t id, double plain);
+    double (*getParamNormalized)(void* self, uint32_t id);
+    tresult (*setParamNormalized)(void* self, uint32_t id, double normalized);
+    tresult (*setComponentHandler)(void* self, void* handler);
+    void* (*createView)(void* self, const char* name);
+};
+
+struct IHostApplicationVtbl : FUnknownVtbl {
+    tresult (*getName)(void* self, char16_t* name);  // String128
+    tresult (*createInstance)(void* self, char* cid, char* iid, void** object);
+};
+
+static_assert(sizeof(IComponentVtbl) == 14 * sizeof(void*), "IComponent table size");
+static_assert(sizeof(IAudioProcessorVtbl) == 11 * sizeof(void*), "IAudioProcessor table size");
+static_assert(sizeof(IEditControllerVtbl) == 18 * sizeof(void*), "IEditController table size");
+static_assert(sizeof(IHostApplicationVtbl) == 5 * sizeof(void*), "IHostApplication table size");
+
+struct IComponent {
+    const IComponentVtbl* vtbl;
+};
+struct IAudioProcessor {
+    const IAudioProcessorVtbl* vtbl;
+};
+struct IEditController {
+    const IEditControllerVtbl* vtbl;
+};
+struct IHostApplication {
+    const IHostApplicationVtbl* vtbl;
 };
 
 // The module's exports; InitDll and ExitDll are optional.

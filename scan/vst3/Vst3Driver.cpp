@@ -45,8 +45,10 @@ bool ScanVst3Module(const WideString& request, const WideString& libraryPath,
     BeginLibraryScan(request);
     WideString module;
     if (!FindModule(libraryPath, module, result.error)) return false;
-    return ScanLibraryOnce(module, result.error, result.fileVersion,
-                           [&](HMODULE loaded) { return ProbeVst3Module(loaded, result); });
+    bool instances = !AsksForFactoryOnly(request);
+    return ScanLibraryOnce(module, result.error, result.fileVersion, [&](HMODULE loaded) {
+        return ProbeVst3Module(loaded, instances, result);
+    });
 }
 
 void HandleVst3ScanRequest(const WideString& request, const WideString& libraryPath) {

@@ -1,6 +1,7 @@
 // Answers a request for a VST3 module (a bundle folder or a module file):
-// loads the module, lists its classes, frees it again, and writes the
-// outcome. A VST3 module is never kept loaded.
+// loads the module, lists its classes, reads an instance of each audio
+// processor class unless the request asks for the factory alone, frees the
+// module again, and writes the outcome. A VST3 module is never kept loaded.
 #pragma once
 
 #include "foundation/SharedString.h"

@@ -1,31 +1,26 @@
 #include "scan/vst3/Vst3Probe.h"
 
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "channel/OutputChannel.h"
 #include "crash/PluginCall.h"
 #include "foundation/Utf16Text.h"
 #include "foundation/Utf8Text.h"
-#include "platform/UniqueOwner.h"
 #include "scan/common/ScanFailure.h"
 #include "scan/vst3/Vst3.h"
+#include "scan/vst3/Vst3HostContext.h"
+#include "scan/vst3/Vst3Instance.h"
+#include "scan/vst3/Vst3Reference.h"
 #include "scan/vst3/Vst3Report.h"
 
 namespace {
 
 using namespace vst3;
 
-// One reference the scan holds on the factory.
 template <typename Interface>
-struct ReferenceTraits : NullIsInvalid<Interface*> {
-    static void Close(Interface* object) {
-        CallPlugin([object] { return object->vtbl->release(object); });
-    }
-};
-
-template <typename Interface>
-using Reference = UniqueOwner<ReferenceTraits<Interface>>;
+using Reference = Vst3Reference<Interface>;
 
 struct Factories {
     Reference<IPluginFactory> factory;
@@ -117,14 +112,37 @@ int32_t CountClasses(IPluginFactory* factory) {
 void ListClasses(const Factories& factories, Vst3ScanResult& result) {
     int32_t count = CountClasses(factories.factory.Get());
     for (int32_t index = 0; index < count; ++index) {
-        CVst3Class found;
-        if (!ReadClass(factories, index, found)) continue;
-        CVst3Class* kept = new (std::nothrow) CVst3Class(found);
+        CVst3Class* kept = new (std::nothrow) CVst3Class;
+        if (kept && !ReadClass(factories, index, *kept)) {
+            delete kept;
+            continue;
+        }
         if (!kept || !result.classes.Add(kept)) {
             WriteWarning(L"Class list cut after %i classes, out of memory\n",
                          result.classes.Count());
             return;
         }
+    }
+}
+
+// The audio processors; the other classes are their controllers and helpers.
+bool IsAudioModuleClass(const CVst3Class& found) {
+    return !found.category.IsNull() && wcscmp(found.category.Chars(), L"Audio Module Class") == 0;
+}
+
+// The same context the components get.
+void SetHostContext(IPluginFactory3* factory3) {
+    WriteInfo(L"Passing the host context to IPluginFactory3...\n");
+    tresult answer = CallPlugin(
+        [factory3] { return factory3->vtbl->setHostContext(factory3, Vst3HostContext()); });
+    if (answer != kResultOk) WriteInfo(L"setHostContext answered 0x%.8X\n", answer);
+}
+
+void ReadInstances(IPluginFactory* factory, Vst3ScanResult& result) {
+    result.instances = true;
+    for (int32_t index = 0; index < result.classes.Count(); ++index) {
+        CVst3Class& found = *result.classes[index];
+        if (IsAudioModuleClass(found)) ReadVst3Instance(factory, index, found);
     }
 }
 
@@ -161,7 +179,8 @@ void Release(Reference<Interface>& reference, const wchar_t* name) {
     reference.Close();
 }
 
-[[nodiscard]] bool ReadFactory(GetFactoryProc getPluginFactory, Vst3ScanResult& result) {
+[[nodiscard]] bool ReadFactory(GetFactoryProc getPluginFactory, bool instances,
+                               Vst3ScanResult& result) {
     WriteInfo(L"Calling GetPluginFactory...\n");
     Factories factories;
     factories.factory.Reset(CallPlugin(getPluginFactory));
@@ -172,9 +191,11 @@ void Release(Reference<Interface>& reference, const wchar_t* name) {
     ReadFactoryInfo(factory, result);
     factories.factory3.Reset(
         QueryInterface<IPluginFactory3>(factory, IPluginFactory3_iid, L"IPluginFactory3"));
+    if (instances && factories.factory3.IsValid()) SetHostContext(factories.factory3.Get());
     factories.factory2.Reset(
         QueryInterface<IPluginFactory2>(factory, IPluginFactory2_iid, L"IPluginFactory2"));
     ListClasses(factories, result);
+    if (instances) ReadInstances(factory, result);
     Release(factories.factory3, L"IPluginFactory3");
     Release(factories.factory2, L"IPluginFactory2");
     Release(factories.factory, L"the plugin factory");
@@ -188,7 +209,7 @@ Proc FindExport(HMODULE module, const char* name) {
 
 }  // namespace
 
-bool ProbeVst3Module(HMODULE module, Vst3ScanResult& result) {
+bool ProbeVst3Module(HMODULE module, bool instances, Vst3ScanResult& result) {
     WriteInfo(L"Looking for GetPluginFactory in module %p\n", module);
     auto getPluginFactory = FindExport<GetFactoryProc>(module, kGetPluginFactory);
     if (!getPluginFactory) {
@@ -199,7 +220,7 @@ bool ProbeVst3Module(HMODULE module, Vst3ScanResult& result) {
         // A module whose InitDll failed must not be called again, ExitDll included.
         if (!CallPlugin(initDll)) return Fail(result.error, L"InitDll returned false");
     }
-    bool read = ReadFactory(getPluginFactory, result);
+    bool read = ReadFactory(getPluginFactory, instances, result);
     if (auto exitDll = FindExport<ExitModuleProc>(module, kExitDll)) {
         WriteInfo(L"Calling ExitDll...\n");
         CallPlugin(exitDll);

@@ -1,5 +1,6 @@
 // Reads the factory and class records of a loaded VST3 module through its
-// exported plugin factory, without creating an instance; the module stays loaded.
+// exported plugin factory and, when `instances` is set, what an instance of
+// each audio processor class tells; the module stays loaded.
 #pragma once
 
 #include <windows.h>
@@ -11,4 +12,4 @@ struct Vst3ScanResult;
 // More classes than any real module holds; a larger count is cut here.
 constexpr int32_t kMaxVst3Classes = 10000;
 
-[[nodiscard]] bool ProbeVst3Module(HMODULE module, Vst3ScanResult& result);
+[[nodiscard]] bool ProbeVst3Module(HMODULE module, bool instances, Vst3ScanResult& result);

@@ -3,12 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "foundation/SharedString.h"
 #include "foundation/Vector.h"
 
+// One bus of a component, as getBusInfo described it.
+struct CVst3Bus {
+    WideString name;
+    int32_t channels = 0;  // of an event bus: its MIDI channels
+    bool main = false;     // else an aux bus
+    bool defaultActive = false;
+};
+
+using Vst3BusList = CVector<CVst3Bus*, SOwnedPtr, CVst3Bus*>;
+
 // One class of a VST3 factory, from the fullest record the factory gave for
-// it; texts the record does not carry stay null.
+// it; texts the record does not carry stay null. The rest is read from an
+// instance of an audio processor class; the others keep the defaults.
 struct CVst3Class {
     unsigned char cid[16] = {};
     int32_t cardinality = 0;
@@ -19,6 +31,13 @@ struct CVst3Class {
     WideString sdkVersion;
     WideString subCategories;
     uint32_t classFlags = 0;
+    WideString instanceError;  // the step that failed; null when none did
+    Vst3BusList audioInputs;
+    Vst3BusList audioOutputs;
+    Vst3BusList eventInputs;
+    Vst3BusList eventOutputs;
+    int32_t parameters = -1;  // -1 when unknown
+    std::optional<uint32_t> latencySamples;
 };
 
 using Vst3ClassList = CVector<CVst3Class*, SOwnedPtr, CVst3Class*>;
@@ -30,7 +49,8 @@ struct Vst3ScanResult {
     WideString factoryUrl;
     WideString factoryEmail;
     int32_t factoryFlags = 0;
-    Vst3ClassList classes;  // in the factory's order
+    bool instances = false;  // whether the scan got as far as the instances
+    Vst3ClassList classes;   // in the factory's order
 };
 
 // Writes the report on the ">" channel, one line per row.

@@ -247,7 +247,12 @@ INSTANTIATE_TEST_SUITE_P(Plugins, HostileCrash,
                              CrashCase{L"crash-own-filter-class-info",
                                        {kAccessViolation},
                                        Vst3PluginPath,
-                                       "info:Reading class 1 with getClassInfo..."}),
+                                       "info:Reading class 1 with getClassInfo..."},
+                             // A crash while an instance exists.
+                             CrashCase{L"crash-bus-info",
+                                       {kAccessViolation},
+                                       Vst3PluginPath,
+                                       "info:Reading audio input bus 0 of class 0..."}),
                          [](const testing::TestParamInfo<CrashCase>& info) {
                              std::string name;
                              for (const wchar_t* c = info.param.plugin; *c; ++c) {
