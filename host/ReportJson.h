@@ -106,7 +106,7 @@ template <typename Struct, typename... Rows>
 [[nodiscard]] bool ReadMembers(const ordered_json& object, const std::tuple<Rows...>& table,
                                Struct& read) {
     if (!object.is_object()) return false;
-    Struct members;
+    Struct members = read;
     bool complete = std::apply(
         [&](const Rows&... row) { return (ReadMember(object, row, members) && ...); }, table);
     if (complete) read = std::move(members);
@@ -116,6 +116,32 @@ template <typename Struct, typename... Rows>
 template <typename Struct, typename... Rows>
 void WriteMembers(const Struct& written, const std::tuple<Rows...>& table, ordered_json& object) {
     std::apply([&](const Rows&... row) { (WriteMember(written, row, object), ...); }, table);
+}
+
+// The first table's members side by side in `object`, the second's in an
+// object of their own under `key`: how a record keeps apart members whose
+// names it gives to others.
+template <typename Struct, typename Table, typename NestedTable>
+[[nodiscard]] bool ReadMembersAndNested(const ordered_json& object, const Table& table,
+                                        const char* key, const NestedTable& nestedTable,
+                                        Struct& read) {
+    Struct members = read;
+    auto nested = object.find(key);
+    if (nested == object.end() || !ReadMembers(object, table, members) ||
+        !ReadMembers(*nested, nestedTable, members)) {
+        return false;
+    }
+    read = std::move(members);
+    return true;
+}
+
+template <typename Struct, typename Table, typename NestedTable>
+void WriteMembersAndNested(const Struct& written, const Table& table, const char* key,
+                           const NestedTable& nestedTable, ordered_json& object) {
+    WriteMembers(written, table, object);
+    ordered_json nested = ordered_json::object();
+    WriteMembers(written, nestedTable, nested);
+    object[key] = std::move(nested);
 }
 
 template <typename Struct, typename... Rows>
@@ -136,6 +162,15 @@ struct ObjectList {
         }
         value = std::move(read);
         return true;
+    }
+    static ordered_json Write(const Value& value) {
+        ordered_json list = ordered_json::array();
+        for (const Item& item : value) {
+            ordered_json object = ordered_json::object();
+            WriteMembers(item, kItemMembers, object);
+            list.push_back(std::move(object));
+        }
+        return list;
     }
 };
 

@@ -12,6 +12,14 @@
 // module are their controllers and helpers.
 constexpr char kVst3AudioModuleClass[] = "Audio Module Class";
 
+struct Vst3Bus {
+    std::string name;
+    int32_t channels = 0;  // of an event bus: its MIDI channels
+    bool main = false;     // a main bus, else an aux bus
+    bool defaultActive = false;
+};
+
+// The class's members, then what an instance told.
 struct Vst3Class {
     std::string cid;  // 32 upper-case hexadecimal digits
     std::string category;
@@ -22,6 +30,13 @@ struct Vst3Class {
     std::string subCategories;  // separated by "|"
     int32_t cardinality = 0;
     uint32_t classFlags = 0;
+    std::string instanceError;  // the step that failed and its result; empty when none did
+    std::vector<Vst3Bus> audioInputs;
+    std::vector<Vst3Bus> audioOutputs;
+    std::vector<Vst3Bus> eventInputs;
+    std::vector<Vst3Bus> eventOutputs;
+    int32_t parameters = -1;      // -1 when unknown
+    int32_t latencySamples = -1;  // -1 when unknown
 };
 
 struct Vst3Report {
@@ -32,9 +47,11 @@ struct Vst3Report {
     std::string factoryUrl;
     std::string factoryEmail;
     int32_t factoryFlags = 0;
+    bool instances = false;          // whether an instance of each audio processor class was asked
     std::vector<Vst3Class> classes;  // in the server's order
 };
 
+bool operator==(const Vst3Bus& a, const Vst3Bus& b);
 bool operator==(const Vst3Class& a, const Vst3Class& b);
 bool operator==(const Vst3Report& a, const Vst3Report& b);
 
@@ -42,7 +59,9 @@ bool operator==(const Vst3Report& a, const Vst3Report& b);
 [[nodiscard]] bool ReadReport(const nlohmann::ordered_json& object, Vst3Report& report);
 
 // The module's members (all but the classes) and one class's members, each in
-// an object of their own or side by side in one.
+// an object of their own or side by side in one; there a class's instance
+// members stand in an object "instance" of their own, so that they keep the
+// report's names beside members of the same names that mean another thing.
 [[nodiscard]] bool ReadFileMembers(const nlohmann::ordered_json& object, Vst3Report& report);
 void WriteFileMembers(const Vst3Report& report, nlohmann::ordered_json& object);
 [[nodiscard]] bool ReadItemMembers(const nlohmann::ordered_json& object, Vst3Class& found);

@@ -20,7 +20,7 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     TempFolder folder;
     const std::wstring nonAscii = L"Plugins \u00e9";
     folder.CopyPlugin(L"several", nonAscii, L".clap");
-    for (const wchar_t* name : {L"init-false", L"crash-init", L"hang-init"}) {
+    for (const wchar_t* name : {L"init-false", L"crash-init", L"hang-init", L"crash-audio-ports"}) {
         folder.CopyPlugin(name, L"", L".clap");
     }
     folder.CopyPlugin(L"synth");
@@ -34,26 +34,34 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     const std::string several = Utf8FromWide(nonAscii) + "\\several.clap";
     EXPECT_EQ(Outline(folder, records, "id"),
               (std::vector<std::string>{
+                  "crash-audio-ports.clap clap crashed org.marlowind.test.synth",
                   "crash-init.clap clap crashed The plugin crashed the scan server (exit code 9)",
                   "hang-init.clap clap timedOut No answer within 8 s; the scan server was ended",
                   "init-false.clap clap error init returned false",
                   several + " clap ok org.marlowind.test.synth",
                   several + " clap ok org.marlowind.test.delay",
                   several + " clap ok org.marlowind.test.analyzer", "synth.dll vst2 ok 5453796E"}));
-    ASSERT_EQ(records.size(), 7u);
+    ASSERT_EQ(records.size(), 8u);
+    // An instance crashed both times: the factory read alone names the plugin.
+    EXPECT_EQ(records[0]["error"], "The plugin crashed the scan server (exit code 9)");
+    EXPECT_EQ(records[0]["name"], "Test CLAP Synth");
+    EXPECT_EQ(records[0]["instances"], false);
+    EXPECT_FALSE(records[0].contains("instrument"));
     EXPECT_TRUE(records[0].contains("dump"));
-    EXPECT_EQ(records[2]["clapVersion"], "1.2.0");
-    EXPECT_EQ(records[3]["features"], json::parse(R"(["instrument", "synthesizer", "stereo"])"));
-    EXPECT_EQ(records[3]["fileVersion"], "1.4.2.0");
-    EXPECT_EQ(records[3]["seconds"], records[5]["seconds"]);
+    EXPECT_TRUE(records[1].contains("dump"));
+    EXPECT_EQ(records[3]["clapVersion"], "1.2.0");
+    EXPECT_EQ(records[4]["features"], json::parse(R"(["instrument", "synthesizer", "stereo"])"));
+    EXPECT_EQ(records[4]["instrument"], true);
+    EXPECT_EQ(records[4]["fileVersion"], "1.4.2.0");
+    EXPECT_EQ(records[4]["seconds"], records[6]["seconds"]);
     // init was handed the file's path in UTF-8.
-    EXPECT_EQ(records[5]["description"], records[5]["path"]);
+    EXPECT_EQ(records[6]["description"], records[6]["path"]);
     EXPECT_TRUE(Contains(first.err, "] " + several + ", 3 plugins (ok) ")) << first.err;
-    EXPECT_TRUE(Contains(first.err, "Records: 7 (ok 4, error 1, crashed 1, timed out 1)\n"));
+    EXPECT_TRUE(Contains(first.err, "Records: 8 (ok 4, error 1, crashed 2, timed out 1)\n"));
 
     ProgramRun second = RunProgram(L"scan-plugins.exe", arguments);
     EXPECT_EQ(second.exitCode, 0u) << second.err;
-    EXPECT_TRUE(Contains(second.err, "Scanned 0 of 5 plugin files in ")) << second.err;
+    EXPECT_TRUE(Contains(second.err, "Scanned 0 of 6 plugin files in ")) << second.err;
     EXPECT_EQ(json::parse(second.out, nullptr, false), records);
 }
 

@@ -110,6 +110,11 @@ TEST_F(MixedFolder, EachPluginGetsItsStatusAndTheRunCompletes) {
     EXPECT_EQ(records[6]["name"], "Shell Seven");
     EXPECT_EQ(records[7]["id"], "5453796E");
     EXPECT_EQ(records[7]["wantsMidi"], true);
+    // What a host places a plugin by: from a report without an error alone.
+    EXPECT_EQ(records[7]["midiInput"], true);
+    EXPECT_EQ(records[7]["auxInputs"], 0);
+    EXPECT_FALSE(records[7].contains("parameters"));
+    EXPECT_FALSE(records[1].contains("instrument"));
 
     EXPECT_TRUE(Contains(oneServer_->err, "Scanned 6 of 6 plugin files in ")) << oneServer_->err;
     EXPECT_TRUE(Contains(oneServer_->err, "Records: 8 (ok 5, error 1, crashed 1, timed out 1)\n"));

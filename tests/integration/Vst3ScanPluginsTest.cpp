@@ -31,7 +31,7 @@ TEST(Vst3ScanPlugins, OneRecordPerAudioProcessorAndFailuresPerModuleThenTheCache
     // A library inside a bundle is no plugin of its own.
     folder.CopyPlugin(L"fast", nonAscii + L"\\delay.vst3\\Contents\\Resources");
     for (const wchar_t* name :
-         {L"instruments", L"init-false", L"crash-class-info2", L"hang-init"}) {
+         {L"instruments", L"init-false", L"crash-class-info2", L"hang-init", L"crash-bus-info"}) {
         folder.CopyPlugin(name, L"", L".vst3");
     }
     folder.CopyPlugin(L"synth");
@@ -44,6 +44,7 @@ TEST(Vst3ScanPlugins, OneRecordPerAudioProcessorAndFailuresPerModuleThenTheCache
     ASSERT_TRUE(records.is_array()) << first.out;
     const std::string delay = Utf8FromWide(nonAscii) + "\\delay.vst3";
     const std::vector<std::string> outline = {
+        "crash-bus-info.vst3 vst3 crashed Test VST3 Delay",
         "crash-class-info2.vst3 vst3 crashed The plugin crashed the scan server (exit code 9)",
         "hang-init.vst3 vst3 timedOut No answer within 8 s; the scan server was ended",
         "init-false.vst3 vst3 error InitDll returned false",
@@ -52,23 +53,30 @@ TEST(Vst3ScanPlugins, OneRecordPerAudioProcessorAndFailuresPerModuleThenTheCache
         delay + " vst3 ok Test VST3 Delay",
         "synth.dll vst2 ok Test Synth"};
     EXPECT_EQ(Outline(folder, records, "name"), outline);
-    ASSERT_EQ(records.size(), 7u);
+    ASSERT_EQ(records.size(), 8u);
+    // An instance crashed both times: the factory read alone names the class.
+    EXPECT_EQ(records[0]["error"], "The plugin crashed the scan server (exit code 9)");
+    EXPECT_EQ(records[0]["vendor"], "Marlowind Tests");
+    EXPECT_EQ(records[0]["instances"], false);
+    EXPECT_FALSE(records[0].contains("instrument"));
     EXPECT_TRUE(records[0].contains("dump"));
+    EXPECT_TRUE(records[1].contains("dump"));
     // A class's own vendor, else its factory's.
-    EXPECT_EQ(records[3]["vendor"], "Other Vendor");
-    EXPECT_EQ(records[4]["vendor"], "Marlowind Tests");
-    EXPECT_EQ(records[4]["subCategoryList"], json::parse(R"(["Instrument", "Sampler", "Stereo"])"));
-    EXPECT_EQ(records[3]["seconds"], records[4]["seconds"]);
-    EXPECT_EQ(records[5]["fileVersion"], "1.2.0.0");
+    EXPECT_EQ(records[4]["vendor"], "Other Vendor");
+    EXPECT_EQ(records[5]["vendor"], "Marlowind Tests");
+    EXPECT_EQ(records[5]["subCategoryList"], json::parse(R"(["Instrument", "Sampler", "Stereo"])"));
+    EXPECT_EQ(records[5]["instrument"], true);
+    EXPECT_EQ(records[4]["seconds"], records[5]["seconds"]);
+    EXPECT_EQ(records[6]["fileVersion"], "1.2.0.0");
     EXPECT_TRUE(Contains(first.err, "] instruments.vst3, 2 plugins (ok) ")) << first.err;
-    EXPECT_TRUE(Contains(first.err, "Records: 7 (ok 4, error 1, crashed 1, timed out 1)\n"));
+    EXPECT_TRUE(Contains(first.err, "Records: 8 (ok 4, error 1, crashed 2, timed out 1)\n"));
 
     // The bundle's folder stays as it was; its module has changed.
     SetLastWriteTime(folder.Path() + L"\\" + nonAscii +
                      L"\\delay.vst3\\Contents\\x86_64-win\\delay.vst3");
     ProgramRun second = RunProgram(L"scan-plugins.exe", arguments);
     EXPECT_EQ(second.exitCode, 0u) << second.err;
-    EXPECT_TRUE(Contains(second.err, "Scanned 1 of 6 plugin files in ")) << second.err;
+    EXPECT_TRUE(Contains(second.err, "Scanned 1 of 7 plugin files in ")) << second.err;
     EXPECT_EQ(Outline(folder, json::parse(second.out, nullptr, false), "name"), outline);
 }
 

@@ -55,7 +55,7 @@ TEST(ScanCache, SavedEntriesLoadBackInTheirOrder) {
 TEST(ScanCache, DamagedFilesAreCorruptWithTheReason) {
     TempFolder folder;
     EXPECT_EQ(LoadCache(folder.Path() + L"\\absent.json").state, CacheState::kAbsent);
-    const std::string kHeader = "{\"format\": \"scan-plugins cache\", \"version\": 3, ";
+    const std::string kHeader = "{\"format\": \"scan-plugins cache\", \"version\": 4, ";
     auto entry = [](const std::string& size) {
         return "{\"path\": \"C:\\\\a.dll\", \"size\": " + size +
                ", \"lastWrite\": 2, \"records\": [{\"path\": \"C:\\\\a.dll\", "
@@ -66,9 +66,9 @@ TEST(ScanCache, DamagedFilesAreCorruptWithTheReason) {
         std::string problem;
     } kCases[] = {
         {kHeader + "\"plugins\": [", "it is not valid JSON"},
-        {"[]", "it is not a scan-plugins cache of version 3"},
-        {"{\"format\": \"scan-plugins cache\", \"version\": 2, \"plugins\": []}",
-         "it is not a scan-plugins cache of version 3"},
+        {"[]", "it is not a scan-plugins cache of version 4"},
+        {"{\"format\": \"scan-plugins cache\", \"version\": 3, \"plugins\": []}",
+         "it is not a scan-plugins cache of version 4"},
         {kHeader + "\"plugins\": [" + entry("1") + ", {\"path\": 7}]}", "its entry 2 is malformed"},
         {kHeader + "\"plugins\": [" + entry("-1") + "]}", "its entry 1 is malformed"},
     };

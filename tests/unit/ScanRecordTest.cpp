@@ -49,33 +49,66 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     clapPlugin.path = L"C:\\Plugins\\Set.clap";
     clapPlugin.format = protocol::PluginFormat::kClap;
     clapPlugin.status = ScanStatus::kOk;
-    clapPlugin.report = ClapReport{"", "x64", "1.0.0.0", "1.2.0", {}};
-    std::get<ClapReport>(*clapPlugin.report).plugins = {{"org.example.a",
-                                                         "A \xF0\x9D\x84\x9E",
-                                                         "V",
-                                                         "1",
-                                                         "D",
-                                                         "u",
-                                                         "",
-                                                         "",
-                                                         {"instrument", "stereo"}}};
+    clapPlugin.report = ClapReport{"", "x64", "1.0.0.0", "1.2.0", true, {}};
+    std::get<ClapReport>(*clapPlugin.report).plugins = {
+        {"org.example.a",
+         "A \xF0\x9D\x84\x9E",
+         "V",
+         "1",
+         "D",
+         "u",
+         "",
+         "",
+         {"instrument", "stereo"},
+         "",
+         {{"In", 2, true, "stereo"}, {"Side", 2, false, ""}},
+         {{"Out", 2, true, "stereo"}},
+         {{"Notes", 3, 1}},
+         {},
+         -1,
+         64,
+         {"clap.gui"}}};
     ScanRecord clapFailed = clapPlugin;
     clapFailed.status = ScanStatus::kError;
     clapFailed.error = "init returned false";
-    clapFailed.report = ClapReport{clapFailed.error, "x64", "1.0.0.0", "1.2.0", {}};
+    clapFailed.report = ClapReport{clapFailed.error, "x64", "1.0.0.0", "1.2.0", false, {}};
+    // A crashed file whose factory was read alone: its plugins and no instance facts.
+    ScanRecord clapCrashed = clapPlugin;
+    clapCrashed.status = ScanStatus::kCrashed;
+    clapCrashed.error = "The plugin crashed the scan server (exit code 9)";
+    clapCrashed.end.exitCode = 9u;
+    clapCrashed.report = ClapReport{clapCrashed.error, "x64", "1.0.0.0", "1.2.0", false, {}};
+    ClapPlugin named;
+    named.id = "org.example.a";
+    named.name = "A";
+    std::get<ClapReport>(*clapCrashed.report).plugins = {named};
 
     // A VST3 record stands for one class of its module.
     ScanRecord vst3Class;
     vst3Class.path = L"C:\\Plugins\\Delay.vst3";
     vst3Class.format = protocol::PluginFormat::kVst3;
     vst3Class.status = ScanStatus::kOk;
-    vst3Class.report = Vst3Report{"", "x64", "1.2.0.0", "V", "u", "e", 16, {}};
+    vst3Class.report = Vst3Report{"", "x64", "1.2.0.0", "V", "u", "e", 16, true, {}};
     std::get<Vst3Report>(*vst3Class.report).classes = {
-        {"000102030405060708090A0B0C0D0EFF", "Audio Module Class", "Delay \xC3\xA9", "V", "1.2.0",
-         "VST 3.7.9", "Fx|Delay", 0x7FFFFFFF, 0xFFFFFFFFu}};
+        {"000102030405060708090A0B0C0D0EFF",
+         "Audio Module Class",
+         "Delay \xC3\xA9",
+         "V",
+         "1.2.0",
+         "VST 3.7.9",
+         "Fx|Delay",
+         0x7FFFFFFF,
+         0xFFFFFFFFu,
+         "",
+         {{"In", 2, true, true}, {"Side", 1, false, false}},
+         {{"Out", 2, true, true}},
+         {},
+         {{"MIDI", 16, true, true}},
+         3,
+         0}};
 
     for (const ScanRecord& record :
-         {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, vst3Class}) {
+         {Answered(), crashed, unconfirmed, clapPlugin, clapFailed, clapCrashed, vst3Class}) {
         ScanRecord read;
         ASSERT_TRUE(RecordFromJson(RecordToJson(record), read)) << RecordToJson(record).dump();
         EXPECT_EQ(Fields(read), Fields(record));
@@ -91,6 +124,35 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
               ordered_json::parse(R"(["Fx", "Delay"])"));
     EXPECT_EQ(RecordToJson(clapPlugin)["format"], "clap");
     EXPECT_EQ(RecordToJson(crashed)["format"], "vst2");
+    EXPECT_EQ(RecordToJson(clapCrashed)["error"], clapCrashed.error);
+
+    // What a host places each by, beside the format's own members.
+    const struct {
+        ScanRecord record;
+        const char* shape;
+    } kShapes[] = {
+        {Answered(), R"({"instrument": true, "audioInputs": 0, "audioOutputs": 2, "auxInputs": 0,
+                         "auxOutputs": 0, "midiInput": true, "midiOutput": true})"},
+        {clapPlugin, R"({"instrument": true, "audioInputs": 2, "audioOutputs": 2, "auxInputs": 2,
+                         "auxOutputs": 0, "midiInput": true, "midiOutput": false,
+                         "latencySamples": 64})"},
+        {vst3Class, R"({"instrument": false, "audioInputs": 2, "audioOutputs": 2, "auxInputs": 1,
+                        "auxOutputs": 0, "midiInput": false, "midiOutput": true,
+                        "parameters": 3, "latencySamples": 0})"},
+        {crashed, "{}"},
+        {clapCrashed, "{}"},
+    };
+    for (const auto& each : kShapes) {
+        ordered_json record = RecordToJson(each.record);
+        ordered_json shape = ordered_json::object();
+        for (const char* key :
+             {"instrument", "audioInputs", "audioOutputs", "auxInputs", "auxOutputs", "midiInput",
+              "midiOutput", "parameters", "latencySamples"}) {
+            if (record.contains(key)) shape[key] = record[key];
+        }
+        EXPECT_EQ(shape, ordered_json::parse(each.shape)) << record.dump();
+    }
+    EXPECT_EQ(RecordToJson(clapPlugin)["instance"]["audioInputs"][1]["name"], "Side");
 }
 
 TEST(ScanRecord, MalformedObjectsAreRefused) {

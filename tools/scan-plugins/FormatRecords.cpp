@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <string>
 
+#include "host/Placement.h"
 #include "protocol/Protocol.h"
 
 using nlohmann::ordered_json;
 
 namespace {
+
+void WriteKnownPlacement(const std::optional<Placement>& placement, ordered_json& object) {
+    if (placement) WritePlacementMembers(*placement, object);
+}
 
 // VST 2: one record per request, a shell's sub-plugins each a request of its own.
 
@@ -24,6 +29,7 @@ std::vector<uint32_t> SubPluginIdsOf(const Vst2Report& report) {
 
 void WriteMembersOf(const Vst2Report& report, ordered_json& object) {
     WriteReportMembers(report, object);
+    WriteKnownPlacement(PlacementOf(report), object);
 }
 
 bool ReadMembersOf(const ordered_json& object, Vst2Report& report) {
@@ -115,6 +121,7 @@ void WriteMembersOf(const Report& report, ordered_json& object) {
         if (list.writeExtras != nullptr) list.writeExtras(items.front(), object);
     }
     WriteFileMembers(report, object);
+    if (!items.empty()) WriteKnownPlacement(PlacementOf(report, items.front()), object);
 }
 
 template <typename Report>
@@ -144,6 +151,10 @@ void AddFileRecords(ScanRecord& file, std::vector<ScanRecord>& records) {
 std::vector<uint32_t> SubPluginIds(const ScanRecord& file) {
     if (!file.report) return {};
     return std::visit([](const auto& report) { return SubPluginIdsOf(report); }, *file.report);
+}
+
+bool HasFactoryOnlyRequest(protocol::PluginFormat format) {
+    return format == protocol::PluginFormat::kClap || format == protocol::PluginFormat::kVst3;
 }
 
 void WriteRecordReport(const AnyReport& report, ordered_json& object) {

@@ -12,8 +12,9 @@ namespace {
 constexpr char kFormat[] = "scan-plugins cache";
 // Version 2: every record names its format. Version 3: a .vst3 file or
 // bundle is a VST3 module (a bundle stamped by its module file), no longer a
-// VST 2 library.
-constexpr int kVersion = 3;
+// VST 2 library. Version 4: records carry what a host places a plugin by, and
+// a CLAP plugin's or VST3 class's instance members.
+constexpr int kVersion = 4;
 
 bool ReadUnsigned(const ordered_json& object, const char* key, uint64_t& number) {
     auto member = object.find(key);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <utility>
+#include <variant>
 
 #include "host/ImageMachine.h"
 #include "host/Text.h"
@@ -153,7 +154,10 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
         work.records.push_back(file);
         return true;
     }
-    if (!ScanRequest(client, work.file.path, file, failure)) return false;
+    if (!ScanRequest(client, work.file.path, file, failure) ||
+        !AddFactoryFacts(client, file, failure)) {
+        return false;
+    }
     std::vector<uint32_t> subPlugins = SubPluginIds(file);
     AddFileRecords(file, work.records);
     for (uint32_t id : subPlugins) {
@@ -190,6 +194,28 @@ bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanR
         again.unconfirmed = UnconfirmedFailure{first.status, first.error, first.end};
     }
     record = std::move(again);
+    return true;
+}
+
+// A crash or a hang in an instance takes the whole file's answer with it. The
+// factory read alone, by a fresh server, still names each plugin, so that a
+// user sees what the failure costs: the records keep the failure and carry
+// the factory's facts. When that request fails too, the file keeps one record.
+bool ScanRun::AddFactoryFacts(ScanClient& client, ScanRecord& file, std::string& failure) {
+    bool instanceMayHaveFailed =
+        file.status == ScanStatus::kCrashed || file.status == ScanStatus::kTimedOut;
+    if (!instanceMayHaveFailed || !HasFactoryOnlyRequest(file.format)) return true;
+    ScanRecord factory;
+    factory.format = file.format;
+    if (!ScanOnce(client, file.path + protocol::kFactoryOnlyRequest, factory, failure)) {
+        return false;
+    }
+    file.seconds = std::round((file.seconds + factory.seconds) * 1000) / 1000;
+    // The file's own failure is told already, with its dump.
+    if (!factory.end.dumpPath.empty()) DeleteFileW(factory.end.dumpPath.c_str());
+    if (factory.status != ScanStatus::kOk) return true;
+    std::visit([&](auto& report) { report.error = file.error; }, *factory.report);
+    file.report = std::move(factory.report);
     return true;
 }
 

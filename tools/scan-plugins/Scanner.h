@@ -1,9 +1,10 @@
 // Scans plugin files with several servers side by side: each worker owns one
 // server and takes the next file; a crash or a timeout costs the worker its
 // server, and it starts a new one to scan that plugin again alone before the
-// failure is recorded. Shells are scanned with their sub-plugins on the same
-// server; a CLAP file gives all its plugins, a VST3 module all its classes, in
-// one answer. Files no server can load are recorded without a request.
+// failure is recorded; a CLAP file or VST3 module then has its factory read
+// alone, so that its records still name each plugin. Shells are scanned with their sub-plugins on
+// the same server; a CLAP file gives all its plugins, a VST3 module all its classes, in one answer.
+// Files no server can load are recorded without a request.
 #pragma once
 
 #include <windows.h>
@@ -63,6 +64,7 @@ private:
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
                                    ScanRecord& record, std::string& failure);
+    [[nodiscard]] bool AddFactoryFacts(ScanClient& client, ScanRecord& file, std::string& failure);
     [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,
                                 std::string& failure);
     std::wstring WorkerDumpFolder(unsigned worker) const;
