@@ -1,7 +1,10 @@
 #include "scan/common/LibraryScan.h"
 
+#include <cwchar>
+
 #include "channel/OutputChannel.h"
 #include "crash/PluginCall.h"
+#include "protocol/Protocol.h"
 #include "scan/common/LibraryCache.h"
 #include "splash/MessagePump.h"
 #include "splash/SplashWindow.h"
@@ -40,6 +43,12 @@ void EndLibraryScan(UniqueModule module, const WideString& path, bool keep) {
     CallPlugin(PumpWindowMessages);
     KeepOrFreeLibrary(std::move(module), path, keep);
     WriteInfo(L"Finished\n");
+}
+
+bool AsksForFactoryOnly(const WideString& request) {
+    if (request.IsNull()) return false;
+    const wchar_t* marker = wcschr(request.Chars(), L'>');
+    return marker && wcscmp(marker, protocol::kFactoryOnlyRequest) == 0;
 }
 
 void WriteScanError(const WideString& error) {
