@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "host/ScanClient.h"
 #include "support/ServerSession.h"
 
 namespace {
@@ -327,6 +328,27 @@ TEST(ClapScan, CrashesEndWithExitCodeNineAndOneDump) {
         SCOPED_TRACE(Utf8FromWide(each.plugin));
         ExpectCrashWithOneDump(ClapPluginPath(each.plugin), each.lastLine);
     }
+}
+
+// A plugin that hangs in its init holds the server until the host's time
+// limit, the step named on the last line; the factory-only request that
+// follows still gives the file's descriptor.
+TEST(ClapScan, HangInPluginInitRunsIntoTheTimeLimit) {
+    ServerSettings settings;
+    settings.serverPath = ServerPath();
+    ScanClient client(settings);
+    std::string failure;
+    ASSERT_TRUE(client.Start(failure)) << failure;
+    ScanAnswer hung = client.Scan(ClapPluginPath(L"hang-plugin-init"), 2000);
+    EXPECT_EQ(hung.end, ScanEnd::kTimedOut);
+    ASSERT_FALSE(hung.lines.info.empty());
+    EXPECT_EQ(hung.lines.info.back(), "Initialising plugin 0...");
+    ASSERT_TRUE(client.Start(failure)) << failure;
+    ScanAnswer factory = client.Scan(ClapPluginPath(L"hang-plugin-init") + L">factory", 120000);
+    ASSERT_TRUE(factory.report.has_value());
+    const ClapReport& report = std::get<ClapReport>(*factory.report);
+    ASSERT_EQ(report.plugins.size(), 1u);
+    EXPECT_EQ(report.plugins[0].id, "org.marlowind.test.synth");
 }
 
 }  // namespace
