@@ -194,12 +194,12 @@ const Instrument kInstruments[] = {
     {"org.marlowind.test.delay", kDelayInputs, 2, kDelayOutputs, 1, nullptr, 0, nullptr, 0, 2, 64,
      64, true, kDelayExtensions, "Delay line\tready\n", 1},
     {"org.marlowind.test.analyzer", kAnalyzerInputs, 1, nullptr, 0, nullptr, 0, kAnalyzerNotes, 1,
-     0, 0, 0, false, kNoExtensions,
+     0, 0, 0, false, kNoExtensions, nullptr, 0},
+    {"org.marlowind.test.odd", kOddInputs, 1, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0, false,
+     kNoExtensions,
      "No \x1b"
      "colour",
      3},
-    {"org.marlowind.test.odd", kOddInputs, 1, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0, false,
-     kNoExtensions, nullptr, 0},
 };
 
 struct Instance {
