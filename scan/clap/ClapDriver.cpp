@@ -8,7 +8,7 @@ bool ScanClapPlugin(const WideString& request, const WideString& libraryPath,
                     ClapScanResult& result) {
     BeginLibraryScan(request);
     return ScanLibraryOnce(libraryPath, result.error, result.fileVersion, [&](HMODULE module) {
-        return ProbeClapPlugin(module, libraryPath, result);
+        return ProbeClapPlugin(module, libraryPath, AsksForFactoryOnly(request), result);
     });
 }
 

@@ -4,16 +4,14 @@
 
 #include "channel/OutputChannel.h"
 #include "crash/PluginCall.h"
-#include "foundation/Utf8Text.h"
 #include "scan/clap/Clap.h"
+#include "scan/clap/ClapHost.h"
+#include "scan/clap/ClapInstance.h"
 #include "scan/clap/ClapReport.h"
+#include "scan/clap/ClapText.h"
 #include "scan/common/ScanFailure.h"
 
 namespace {
-
-WideString ReadClapText(const char* text) {
-    return text ? FromUtf8UpTo(text, kMaxClapTextBytes) : WideString();
-}
 
 // False when memory ran out; the features read so far stay.
 [[nodiscard]] bool ReadFeatures(const char* const* features, uint32_t index,
@@ -45,6 +43,7 @@ WideString ReadClapText(const char* text) {
     plugin->url = ReadClapText(descriptor.url);
     plugin->manualUrl = ReadClapText(descriptor.manual_url);
     plugin->supportUrl = ReadClapText(descriptor.support_url);
+    plugin->factoryId = descriptor.id;
     return ReadFeatures(descriptor.features, index, plugin->features);
 }
 
@@ -59,9 +58,29 @@ uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryP
     return kMaxClapPlugins;
 }
 
+// Every descriptor is read before the first instance is created, so that a
+// crash in an instance leaves no descriptor unread for the factory-only request.
+void ReadInstances(const clap_plugin_factory_t& factory,
+                   const clap_plugin_factory_t* factoryPointer, ClapScanResult& result) {
+    result.instances = true;
+    if (!factory.create_plugin) {
+        WriteWarning(L"Plugin factory lacks create_plugin, no plugin created\n");
+        for (int32_t at = 0; at < result.plugins.Count(); ++at) {
+            Fail(result.plugins[at]->instanceError, L"factory lacks create_plugin");
+        }
+        return;
+    }
+    CClapHost host;
+    StartClapHost(host);
+    for (int32_t at = 0; at < result.plugins.Count(); ++at) {
+        ReadClapInstance(factory, factoryPointer, host, at, *result.plugins[at]);
+    }
+}
+
 // Some plugins end the process when asked for a descriptor at or past their
 // count, so no index beyond it is ever asked.
-[[nodiscard]] bool ListPlugins(const clap_plugin_entry_t& entry, ClapScanResult& result) {
+[[nodiscard]] bool ListPlugins(const clap_plugin_entry_t& entry, bool factoryOnly,
+                               ClapScanResult& result) {
     WriteInfo(L"Getting plugin factory...\n");
     const void* found = CallPlugin([&] { return entry.get_factory(CLAP_PLUGIN_FACTORY_ID); });
     if (!found) return Fail(result.error, L"No plugin factory: get_factory returned NULL");
@@ -84,12 +103,14 @@ uint32_t CountPlugins(const clap_plugin_factory_t& factory, const void* factoryP
             break;
         }
     }
+    if (!factoryOnly) ReadInstances(factory, factoryPointer, result);
     return true;
 }
 
 }  // namespace
 
-bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, ClapScanResult& result) {
+bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, bool factoryOnly,
+                     ClapScanResult& result) {
     WriteInfo(L"Looking for clap_entry in module %p\n", module);
     const void* exported = reinterpret_cast<const void*>(GetProcAddress(module, kClapEntrySymbol));
     if (!exported) {
@@ -113,7 +134,7 @@ bool ProbeClapPlugin(HMODULE module, const WideString& libraryPath, ClapScanResu
     // A library whose init failed must not be called again, deinit included.
     if (!initialised) return Fail(result.error, L"init returned false");
 
-    bool listed = ListPlugins(entry, result);
+    bool listed = ListPlugins(entry, factoryOnly, result);
     WriteInfo(L"Calling deinit...\n");
     CallPlugin(entry.deinit);
     return listed;

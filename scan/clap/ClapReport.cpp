@@ -14,6 +14,58 @@ void WriteFeatureRows(const ClapFeatureList& features) {
     WriteReport(L"      ],\n");
 }
 
+void WriteAudioPortRows(const wchar_t* key, const ClapAudioPortList& ports) {
+    WriteReport(L"      \"%s\": [\n", key);
+    for (int32_t i = 0; i < ports.Count(); ++i) {
+        const CClapAudioPort& port = *ports[i];
+        WriteReport(L"        {\n");
+        WriteTextRow(L"          \"name\":     \"%s\",\n", port.name);
+        WriteReport(L"          \"channels\": %u,\n", port.channels);
+        WriteReport(L"          \"main\":     %s,\n", BooleanText(port.main));
+        WriteTextRow(L"          \"portType\": \"%s\",\n", port.portType);
+        WriteReport(L"        },\n");
+    }
+    WriteReport(L"      ],\n");
+}
+
+void WriteNotePortRows(const wchar_t* key, const ClapNotePortList& ports) {
+    WriteReport(L"      \"%s\": [\n", key);
+    for (int32_t i = 0; i < ports.Count(); ++i) {
+        const CClapNotePort& port = *ports[i];
+        WriteReport(L"        {\n");
+        WriteTextRow(L"          \"name\":      \"%s\",\n", port.name);
+        WriteReport(L"          \"dialects\":  %u,\n", port.dialects);
+        WriteReport(L"          \"preferred\": %u,\n", port.preferred);
+        WriteReport(L"        },\n");
+    }
+    WriteReport(L"      ],\n");
+}
+
+// An unknown number is -1.
+void WriteNumberRow(const wchar_t* format, const std::optional<uint32_t>& number) {
+    WideString text = number ? Format(L"%u", *number) : Format(L"-1");
+    WriteReport(format, TextOrEmpty(text));
+}
+
+void WriteExtensionRows(const bool (&extensions)[kClapExtensionCount]) {
+    WriteReport(L"      \"extensions\": [\n");
+    for (int32_t at = 0; at < kClapExtensionCount; ++at) {
+        if (extensions[at]) WriteReport(L"        \"%S\",\n", kClapExtensionIds[at]);
+    }
+    WriteReport(L"      ],\n");
+}
+
+void WriteInstanceRows(const CClapPlugin& plugin) {
+    WriteTextRow(L"      \"instanceError\": \"%s\",\n", plugin.instanceError);
+    WriteAudioPortRows(L"audioInputs", plugin.audioInputs);
+    WriteAudioPortRows(L"audioOutputs", plugin.audioOutputs);
+    WriteNotePortRows(L"noteInputs", plugin.noteInputs);
+    WriteNotePortRows(L"noteOutputs", plugin.noteOutputs);
+    WriteNumberRow(L"      \"parameters\":     %s,\n", plugin.parameters);
+    WriteNumberRow(L"      \"latencySamples\": %s,\n", plugin.latencySamples);
+    WriteExtensionRows(plugin.extensions);
+}
+
 void WritePluginRows(const CClapPlugin& plugin) {
     WriteReport(L"    {\n");
     WriteTextRow(L"      \"id\":          \"%s\",\n", plugin.id);
@@ -25,6 +77,7 @@ void WritePluginRows(const CClapPlugin& plugin) {
     WriteTextRow(L"      \"manualUrl\":   \"%s\",\n", plugin.manualUrl);
     WriteTextRow(L"      \"supportUrl\":  \"%s\",\n", plugin.supportUrl);
     WriteFeatureRows(plugin.features);
+    WriteInstanceRows(plugin);
     WriteReport(L"    },\n");
 }
 
@@ -38,6 +91,7 @@ void WriteClapReport(const ClapScanResult& result) {
     WriteReport(L"  \"platform\":    \"%s\",\n", L"x64");
     WriteTextRow(L"  \"fileVersion\": \"%s\",\n", result.fileVersion);
     WriteTextRow(L"  \"clapVersion\": \"%s\",\n", result.clapVersion);
+    WriteReport(L"  \"instances\":   %s,\n", BooleanText(result.instances));
     WriteReport(L"  \"plugins\": [\n");
     for (int32_t i = 0; i < result.plugins.Count(); ++i) WritePluginRows(*result.plugins[i]);
     WriteReport(L"  ],\n");
