@@ -51,12 +51,6 @@ void EndLibraryScan(UniqueModule module, const WideString& path, bool keep) {
     WriteInfo(L"Finished\n");
 }
 
-bool AsksForFactoryOnly(const WideString& request) {
-    if (request.IsNull()) return false;
-    const wchar_t* marker = wcschr(request.Chars(), L'>');
-    return marker && wcscmp(marker, protocol::kFactoryOnlyRequest) == 0;
-}
-
 void WriteScanError(const WideString& error) {
     WriteError(L"%s\n", error.Chars());
 }

@@ -45,10 +45,6 @@ template <typename Probe>
     return probed;
 }
 
-// Whether the request's library path is followed by exactly
-// protocol::kFactoryOnlyRequest: the factory's facts alone, no instance.
-[[nodiscard]] bool AsksForFactoryOnly(const WideString& request);
-
 void WriteScanError(const WideString& error);
 
 // The error of a failed scan on the "error" channel, then the report.
