@@ -27,8 +27,9 @@ struct Settings {
     size_t scanPluginsRuns = 3;
     size_t pluginCopies = 500;
     size_t busyCopies = 200;
-    std::wstring display;                // the Wine session's X display; empty: none
-    std::wstring figures = L"12345678";  // the figures to measure, by number
+    size_t instanceScans = 200;           // figure 9, each way and each file
+    std::wstring display;                 // the Wine session's X display; empty: none
+    std::wstring figures = L"123456789";  // the figures to measure, by number
 };
 
 bool Wants(const Settings& settings, wchar_t figure);
@@ -40,6 +41,8 @@ struct Paths {
     std::wstring barePlugin;
     std::wstring busyPlugin;
     std::wstring shellPlugin;
+    std::wstring clapPlugin;
+    std::wstring vst3Plugin;
     std::wstring scanPlugins;
     std::wstring work;
 };

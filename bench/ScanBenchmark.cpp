@@ -3,16 +3,19 @@
 // then the ratios against the targets.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "bench/Bench.h"
 #include "bench/InProcessScan.h"
 #include "bench/LineWriter.h"
+#include "protocol/Protocol.h"
 
 namespace {
 
@@ -141,6 +144,48 @@ bool TimeSubPlugins(PipeHost& server, const std::string& shell, const char* mark
     }
     totals.push_back(NowMilliseconds() - seriesStarted);
     return right;
+}
+
+// A CLAP or VST3 answer whose report names no error and tells whether
+// instances were made.
+bool ReportsListing(const std::string& answer, bool instances) {
+    static const std::regex noError(">:  \"error\": *\"\",\n");
+    const std::regex made(instances ? ">:  \"instances\": *true,\n"
+                                    : ">:  \"instances\": *false,\n");
+    return std::regex_search(answer, noError) && std::regex_search(answer, made);
+}
+
+// 9. A CLAP file of three plugins and a VST3 bundle of an audio processor and
+// its controller, scanned with their instances and with the factory alone, in
+// turns on one server: what reading ports, parameters and latency adds.
+void MeasureInstances(const Paths& paths, const Settings& settings) {
+    std::printf("\n9. Instances: each scan with its instances, and of the factory alone\n");
+    PipeHost server;
+    if (!StartServer(server, paths)) {
+        std::printf("  !! the server did not start\n");
+        return;
+    }
+    const size_t perBlock = std::max<size_t>(1, settings.instanceScans / settings.blocks);
+    const std::string factoryOnly = ToUtf8(protocol::kFactoryOnlyRequest);
+    for (const std::wstring& file : {paths.clapPlugin, paths.vst3Plugin}) {
+        const std::string request = ToUtf8(file);
+        Series instances, factory;
+        for (size_t block = 0; block < settings.blocks; ++block) {
+            TimeRequests(
+                server, request, perBlock,
+                [](const std::string& answer) { return ReportsListing(answer, true); }, instances);
+            TimeRequests(
+                server, request + factoryOnly, perBlock,
+                [](const std::string& answer) { return ReportsListing(answer, false); }, factory);
+        }
+        std::string name = ToUtf8(file.substr(file.rfind(L'\\') + 1));
+        std::printf("  %s\n", name.c_str());
+        Spread with = PrintSeries("with instances", instances);
+        Spread without = PrintSeries("factory alone", factory);
+        std::printf("  %-44s %.2f ms a scan (%.2f times)\n", "instances add (medians)",
+                    with.median - without.median, with.median / without.median);
+    }
+    server.Stop(kAnswerTimeout);
 }
 
 // 5. The shell's sub-plugins with its library kept loaded, and loaded afresh
@@ -368,9 +413,10 @@ int Usage() {
         "                      [--process-scans N>=100] [--blocks N] [--library-requests N]\n"
         "                      [--footprint-requests N>=1000] [--start-ups N]\n"
         "                      [--cache-rounds N] [--scan-plugins-runs N] [--busy-copies N]\n"
+        "                      [--instance-scans N]\n"
         "Runs next to ScanServer-x64.exe, plugins\\, bench-plugins\\ and scan-plugins.exe.\n"
         "--display NAME: the X display of this Wine session, which every child reaches.\n"
-        "--figures: the figures to measure (default 12345678); 2, 3, 4 and 7 go together,\n"
+        "--figures: the figures to measure (default 123456789); 2, 3, 4 and 7 go together,\n"
         "taken in --blocks turns.\n",
         stderr);
     return 2;
@@ -404,6 +450,8 @@ bool ParseSettings(int argc, wchar_t** argv, Settings& settings) {
             valid = ParseCount(value, 1, settings.scanPluginsRuns);
         } else if (option == L"--busy-copies") {
             valid = ParseCount(value, 1, settings.busyCopies);
+        } else if (option == L"--instance-scans") {
+            valid = ParseCount(value, 1, settings.instanceScans);
         } else {
             valid = false;
         }
@@ -421,6 +469,8 @@ Paths FindPaths() {
     paths.barePlugin = folder + L"plugins\\bare.dll";
     paths.busyPlugin = folder + L"plugins\\busy.dll";
     paths.shellPlugin = folder + L"bench-plugins\\shell-100.dll";
+    paths.clapPlugin = folder + L"plugins\\several.clap";
+    paths.vst3Plugin = folder + L"plugins\\delay.vst3";
     paths.scanPlugins = folder + L"scan-plugins.exe";
     paths.work = folder + L"bench-work\\";
     return paths;
@@ -483,6 +533,7 @@ int wmain(int argc, wchar_t** argv) {
     if (Wants(settings, L'5')) MeasureCacheGain(paths, settings);
     if (Wants(settings, L'6')) MeasureFootprint(paths, settings, findings);
     if (Wants(settings, L'8')) MeasureScanPlugins(paths, settings, findings);
+    if (Wants(settings, L'9')) MeasureInstances(paths, settings);
     std::printf("\n");
     PrintLoadAverage("at the end");
     PrintTargets(findings);
