@@ -7,7 +7,7 @@
 
 #include "scan/clap/Clap.h"
 
-enum class Descriptors { Several, OddTexts };
+enum class Descriptors { Several, OddTexts, ManyWarnings };
 enum class Mischief {
     None,
     InitFails,
@@ -19,6 +19,8 @@ enum class Mischief {
     // Sets its own unhandled-exception filter in get_plugin_descriptor(0) and
     // faults in get_plugin_descriptor(1).
     OwnFilterThenCrashInDescriptor,
+    // Hands the server a descriptor pointer that points nowhere, for index 1.
+    BadDescriptorPointer,
 };
 
 #ifndef CLAP_DESCRIPTORS
@@ -106,7 +108,27 @@ const clap_plugin_descriptor_t kOddTexts = {kVersion,
                                             kNoFeatures};
 const clap_plugin_descriptor_t* const kOdd[] = {nullptr, &kNullTexts, &kOddTexts};
 
-constexpr uint32_t kPluginCount = 3;
+// 220 descriptors and 112 warnings: the even ones are null, descriptors 1 and
+// 3 have one feature more than the server reads, the other odd ones none.
+constexpr uint32_t kManyCount = 220;
+
+struct TooManyFeatures {
+    const char* list[1002];
+};
+
+constexpr TooManyFeatures MakeTooManyFeatures() {
+    TooManyFeatures features = {};
+    for (int at = 0; at < 1001; ++at) features.list[at] = "feature";
+    return features;
+}
+
+constexpr TooManyFeatures kTooManyFeatures = MakeTooManyFeatures();
+const clap_plugin_descriptor_t kWithTooManyFeatures = {
+    kVersion, "org.marlowind.test.many", "Many", "", "", "", "", "1", "", kTooManyFeatures.list};
+const clap_plugin_descriptor_t kWithoutFeatures = {
+    kVersion, "org.marlowind.test.plain", "Plain", "", "", "", "", "1", "", kNoFeatures};
+
+constexpr uint32_t kPluginCount = kDescriptors == Descriptors::ManyWarnings ? kManyCount : 3;
 
 uint32_t GetPluginCount(const clap_plugin_factory_t*) {
     return kPluginCount;
@@ -118,6 +140,13 @@ const clap_plugin_descriptor_t* GetPluginDescriptor(const clap_plugin_factory_t*
     if (kMischief == Mischief::OwnFilterThenCrashInDescriptor) {
         if (index == 0) SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
         if (index == 1) Fault();
+    }
+    if (kMischief == Mischief::BadDescriptorPointer && index == 1) {
+        return reinterpret_cast<const clap_plugin_descriptor_t*>(16);
+    }
+    if (kDescriptors == Descriptors::ManyWarnings) {
+        if (index % 2 == 0) return nullptr;
+        return index <= 3 ? &kWithTooManyFeatures : &kWithoutFeatures;
     }
     return kDescriptors == Descriptors::Several ? &kSeveral[index] : kOdd[index];
 }
