@@ -27,6 +27,7 @@ void AddLine(ChannelLines& lines, const char* line, size_t length) {
         lines.info.emplace_back(text);
     } else if (channel == protocol::kWarningChannel) {
         lines.warnings.emplace_back(text);
+        lines.infoBeforeWarning.push_back(lines.info.size());
     } else if (channel == protocol::kErrorChannel) {
         lines.errors.emplace_back(text);
     } else if (channel == protocol::kReportChannel) {

@@ -23,6 +23,9 @@
 struct ChannelLines {
     std::vector<std::string> info;
     std::vector<std::string> warnings;
+    // Per warning: how many info lines came before it, which tells the step
+    // of the scan it came from.
+    std::vector<size_t> infoBeforeWarning;
     std::vector<std::string> errors;
     std::vector<std::string> report;
     std::vector<std::string> other;

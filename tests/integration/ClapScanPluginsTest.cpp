@@ -65,6 +65,38 @@ TEST(ClapScanPlugins, OneRecordPerPluginAndFailuresPerFileThenAllFromTheCache) {
     EXPECT_EQ(json::parse(second.out, nullptr, false), records);
 }
 
+// 220 descriptors, 112 warn lines: 110 null descriptors (even), and too many
+// features in descriptors 1 and 3.
+TEST(ClapScanPlugins, EachWarningIsStoredOnceWhereItBelongsAndAtMost100PerRequest) {
+    TempFolder folder;
+    folder.CopyPlugin(L"many-warnings", L"", L".clap");
+    ProgramRun run = RunProgram(L"scan-plugins.exe", {L"--dumps", folder.Path(), folder.Path()});
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    json records = json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(records.is_array()) << run.out;
+    ASSERT_EQ(records.size(), 110u);
+    // The first 100 lines are kept: those of descriptors 0 to 194.
+    EXPECT_EQ(records[0]["warningsLeftOut"], 12);
+    ASSERT_EQ(records[0]["fileWarnings"].size(), 98u);
+    EXPECT_EQ(records[0]["fileWarnings"][1], "Plugin descriptor 2 is NULL, left out");
+    EXPECT_EQ(records[0]["fileWarnings"][97], "Plugin descriptor 194 is NULL, left out");
+    for (size_t at = 0; at < records.size(); ++at) {
+        json expected = at < 2 ? json{"Features of plugin descriptor " +
+                                      std::to_string(2 * at + 1) + " cut after 1000"}
+                               : json::array();
+        EXPECT_EQ(records[at]["warnings"], expected) << at;
+        EXPECT_EQ(records[at].contains("fileWarnings"), at == 0) << at;
+        EXPECT_EQ(records[at].contains("warningsLeftOut"), at == 0) << at;
+    }
+    size_t lines = 0;
+    for (size_t at = run.out.find("descriptor "); at != std::string::npos;
+         at = run.out.find("descriptor ", at + 1)) {
+        ++lines;
+    }
+    EXPECT_EQ(lines, 100u);
+    EXPECT_TRUE(Contains(run.err, "Records: 110 (ok 110); 2 with warnings\n")) << run.err;
+}
+
 TEST(ClapScanPlugins, WithoutAPathTheStandardFoldersThatExistAreScanned) {
     TempFolder folder;
     const std::wstring& root = folder.Path();

@@ -37,12 +37,15 @@ json Essentials(const json& record) {
     json kept = json::object();
     kept["record"] = FileName(record["path"]) +
                      (record.contains("shellId") ? ">" + record["shellId"].get<std::string>() : "");
-    for (const char* key :
-         {"status", "error", "exitCode", "dump", "faultModule", "warnings", "unconfirmed"}) {
+    for (const char* key : {"status", "error", "exitCode", "dump", "faultModule", "blame",
+                            "warnings", "unconfirmed", "lateFaults"}) {
         if (record.contains(key)) kept[key] = record[key];
     }
     ReduceServerEnd(kept);
     if (kept.contains("unconfirmed")) ReduceServerEnd(kept["unconfirmed"]);
+    if (kept.contains("lateFaults")) {
+        for (json& request : kept["lateFaults"]) request = FileName(request);
+    }
     return kept;
 }
 
@@ -57,8 +60,8 @@ void WriteWithMachine(TempFolder& folder, const std::wstring& name, uint16_t mac
 
 struct RecordCase {
     const char* name;
-    std::vector<std::wstring> plugins;
-    bool otherMachines;  // adds x86, ARM64 and not-a-DLL files
+    std::vector<std::wstring> plugins;  // test plugins by name, CLAP ones with ".clap"
+    bool otherMachines;                 // adds x86, ARM64 and not-a-DLL files
     std::vector<std::wstring> options;
     const char* expected;
 };
@@ -69,7 +72,8 @@ const RecordCase kRecordCases[] = {
      false,
      {L"--jobs", L"1"},
      R"json([
-        {"record": "late-thread-fault.dll", "status": "ok", "error": "", "warnings": []},
+        {"record": "late-thread-fault.dll", "status": "ok", "error": "", "warnings": [],
+         "lateFaults": ["slow-start.dll"]},
         {"record": "slow-start.dll", "status": "ok", "error": "", "warnings": [],
          "unconfirmed": {"status": "crashed",
                          "error": "The plugin crashed the scan server (exit code 9)",
@@ -95,6 +99,17 @@ const RecordCase kRecordCases[] = {
         {"record": "shell-endless.dll>00000002", "status": "ok", "error": "", "warnings": []},
         {"record": "shell-endless.dll>00000003", "status": "ok", "error": "", "warnings": []}
      ])json"},
+    {"a fault of the server's own code on data the plugin handed it is the plugin's, and says so",
+     {L"bad-descriptor-pointer.clap"},
+     false,
+     {L"--jobs", L"1"},
+     R"json([
+        {"record": "bad-descriptor-pointer.clap", "status": "crashed", "exitCode": 9,
+         "error": "The plugin crashed the scan server (exit code 9)", "dump": "MDMP",
+         "faultModule": "ScanServer-x64.exe",
+         "blame": "The scan server faulted in its own code on data the plugin under scan handed it (a text without its end, or a pointer); the plugin is the culprit",
+         "warnings": []}
+     ])json"},
     // The server named is no scan server: the run succeeds only if none is started.
     {"files no server can load are recorded without one",
      {},
@@ -114,7 +129,11 @@ TEST(ScanPluginsRecords, EachEndIsRecordedAgainstThePluginThatCausedIt) {
     for (const RecordCase& each : kRecordCases) {
         SCOPED_TRACE(each.name);
         TempFolder folder;
-        for (const std::wstring& plugin : each.plugins) folder.CopyPlugin(plugin);
+        for (const std::wstring& plugin : each.plugins) {
+            size_t dot = plugin.find(L'.');
+            folder.CopyPlugin(plugin.substr(0, dot), L"",
+                              dot == std::wstring::npos ? L".dll" : plugin.substr(dot));
+        }
         if (each.otherMachines) {
             WriteWithMachine(folder, L"x86.dll", 0x014C);
             WriteWithMachine(folder, L"arm64.dll", 0xAA64);

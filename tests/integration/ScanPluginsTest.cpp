@@ -268,11 +268,12 @@ TEST(ScanPluginsInput, ServerThatCannotStartStopsTheRun) {
 }
 
 TEST(ScanPluginsInput, BadCommandLinesAreRefusedWithTheUsage) {
-    for (const std::vector<std::wstring>& arguments :
-         std::vector<std::vector<std::wstring>>{{L"--jobs", L"0", L"x"},
-                                                {L"--timeout", L"-1", L"x"},
-                                                {L"--frobnicate", L"x"},
-                                                {L"x", L"--out"}}) {
+    for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
+             {L"--jobs", L"0", L"x"},
+             {L"--timeout", L"-1", L"x"},
+             {L"--frobnicate", L"x"},
+             {L"x", L"--out"},
+             {L"--out", L"c.json", L"--cache", L"C.JSON", L"x"}}) {
         ProgramRun run = RunProgram(L"scan-plugins.exe", arguments);
         EXPECT_EQ(run.exitCode, 2u);
         EXPECT_TRUE(Contains(run.err, "\nusage: scan-plugins [options] [PATH...]\n")) << run.err;

@@ -90,6 +90,12 @@ TEST(Options, BadCommandLinesSayWhatIsWrong) {
         {{L"x", L"--out"}, "--out needs a value"},
         {{L"--cache", L"", L"x"}, "--cache needs a value"},
         {{L"--frobnicate", L"x"}, "unknown option --frobnicate"},
+        {{L"--out", L"C:\\Data\\Cache.JSON", L"--cache", L"c:\\data\\cache.json", L"x"},
+         "--out C:\\Data\\Cache.JSON names the cache c:\\data\\cache.json; the records need "
+         "a file of their own"},
+        {{L"--cache", L"C:\\d\\c.json", L"--out", L"C:\\d\\e\\..\\C.json.JOURNAL", L"x"},
+         "--out C:\\d\\e\\..\\C.json.JOURNAL names the cache's journal C:\\d\\c.json.journal; "
+         "the records need a file of their own"},
     };
     for (const auto& each : kCases) {
         Options options;

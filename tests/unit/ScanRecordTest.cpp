@@ -10,12 +10,12 @@ namespace {
 using nlohmann::ordered_json;
 
 auto Fields(const ServerEnd& e) {
-    return std::tie(e.exitCode, e.dumpPath, e.faultModule);
+    return std::tie(e.exitCode, e.dumpPath, e.faultModule, e.blame);
 }
 
 auto Fields(const ScanRecord& r) {
     return std::tie(r.path, r.format, r.isSubPlugin, r.shellId, r.status, r.error, r.warnings,
-                    r.seconds);
+                    r.fileWarnings, r.warningsLeftOut, r.seconds);
 }
 
 ScanRecord Answered() {
@@ -36,13 +36,14 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
     crashed.status = ScanStatus::kCrashed;
     crashed.error = "the scan server crashed";
     crashed.end = {9u, L"C:\\dumps\\ScanServer-x64-2024-01-02-03-04-05.mdmp",
-                   L"C:\\Plugins\\Caf\u00e9.dll"};
+                   L"C:\\Scan\\ScanServer-x64.exe", "the plugin handed it bad data"};
     crashed.warnings = {"Shell listing cut after 10000 sub-plugins", "second"};
     crashed.seconds = 4.5;
 
     ScanRecord unconfirmed = Answered();
     unconfirmed.unconfirmed =
-        UnconfirmedFailure{ScanStatus::kServerFailed, "ended", {0xC0000409u, L"", L""}};
+        UnconfirmedFailure{ScanStatus::kServerFailed, "ended", {0xC0000409u, L"", L"", ""}};
+    unconfirmed.lateFaults = {L"C:\\Plugins\\Next.dll", L"C:\\Plugins\\Shell.dll>00000002"};
 
     // A CLAP record stands for one plugin of its file; a failed file has none.
     ScanRecord clapPlugin;
@@ -68,6 +69,9 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
          -1,
          64,
          {"clap.gui"}}};
+    clapPlugin.warnings = {"Features of plugin descriptor 1 cut after 1000"};
+    clapPlugin.fileWarnings = {"Plugin descriptor 0 is NULL, left out"};
+    clapPlugin.warningsLeftOut = 20000;
     ScanRecord clapFailed = clapPlugin;
     clapFailed.status = ScanStatus::kError;
     clapFailed.error = "init returned false";
@@ -114,6 +118,7 @@ TEST(ScanRecord, RecordsComeBackFromTheirJson) {
         EXPECT_EQ(Fields(read), Fields(record));
         EXPECT_EQ(Fields(read.end), Fields(record.end));
         EXPECT_TRUE(read.report == record.report);
+        EXPECT_EQ(read.lateFaults, record.lateFaults);
         ASSERT_EQ(read.unconfirmed.has_value(), record.unconfirmed.has_value());
         if (!record.unconfirmed) continue;
         EXPECT_EQ(read.unconfirmed->status, record.unconfirmed->status);
@@ -174,6 +179,12 @@ TEST(ScanRecord, MalformedObjectsAreRefused) {
         {"exitCode", -1},
         {"warnings", "x"},
         {"warnings", {1}},
+        {"fileWarnings", "x"},
+        {"warningsLeftOut", -1},
+        {"lateFaults", {1}},
+        {"lateFaults", ""},
+        {"lateFaults", {""}},
+        {"blame", 1},
         {"unconfirmed", 1},
         {"unconfirmed", {{"status", "fine"}}},
         {"format", "vst9"},

@@ -9,13 +9,9 @@
 
 using nlohmann::ordered_json;
 
-namespace {
-
 std::wstring JournalPath(const std::wstring& cacheFile) {
     return cacheFile + L".journal";
 }
-
-}  // namespace
 
 size_t TakeJournal(const std::wstring& cacheFile, std::vector<CacheEntry>& entries) {
     std::string bytes, problem;

@@ -15,6 +15,7 @@
 // among them) are skipped, so those files are scanned again. Gives how many
 // entries were taken.
 size_t TakeJournal(const std::wstring& cacheFile, std::vector<CacheEntry>& entries);
+std::wstring JournalPath(const std::wstring& cacheFile);
 
 class CacheJournal {
 public:

@@ -1,6 +1,9 @@
 #include "tools/scan-plugins/FormatRecords.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "host/Placement.h"
@@ -16,7 +19,8 @@ void WriteKnownPlacement(const std::optional<Placement>& placement, ordered_json
 
 // VST 2: one record per request, a shell's sub-plugins each a request of its own.
 
-void AddRecordsOf(ScanRecord& file, Vst2Report&, std::vector<ScanRecord>& records) {
+void AddRecordsOf(ScanRecord& file, Vst2Report&, const ChannelLines&,
+                  std::vector<ScanRecord>& records) {
     records.push_back(file);
 }
 
@@ -50,6 +54,16 @@ struct ItemList {
     void (*writeExtras)(const Item& item, ordered_json& object);
     // Leaves only the items a user picks; all when null.
     void (*keepPicked)(Report& report);
+    // The server's info line that begins the reading of an item, which the
+    // warn lines about that item follow; null when no warning concerns an
+    // item that is kept.
+    const char* itemReading;
+    // How a warn line that leaves the item it follows out ends.
+    const char* itemLeftOut;
+    // The server's info line, followed by the item's place in the list, that
+    // begins the steps of the item's instance; the warn lines up to the next
+    // such line concern that item. None when null.
+    const char* instanceStart;
 };
 
 // The sub-categories as a list too: "Fx|Delay" gives ["Fx", "Delay"].
@@ -76,23 +90,96 @@ void KeepAudioProcessors(Vst3Report& report) {
 }
 
 const ItemList<ClapReport, ClapPlugin>& ItemsOf(const ClapReport&) {
-    static constexpr ItemList<ClapReport, ClapPlugin> kList{
-        &ClapReport::plugins, "id", "The file holds no CLAP plugin", nullptr, nullptr};
+    static constexpr ItemList<ClapReport, ClapPlugin> kList{&ClapReport::plugins,
+                                                            "id",
+                                                            "The file holds no CLAP plugin",
+                                                            nullptr,
+                                                            nullptr,
+                                                            "Reading plugin descriptor ",
+                                                            " is NULL, left out",
+                                                            "Creating plugin "};
     return kList;
 }
 
 const ItemList<Vst3Report, Vst3Class>& ItemsOf(const Vst3Report&) {
     static constexpr ItemList<Vst3Report, Vst3Class> kList{
-        &Vst3Report::classes, "cid", "The module holds no audio processor class",
-        WriteSubCategoryList, KeepAudioProcessors};
+        &Vst3Report::classes,
+        "cid",
+        "The module holds no audio processor class",
+        WriteSubCategoryList,
+        KeepAudioProcessors,
+        nullptr,
+        nullptr,
+        nullptr};
     return kList;
 }
 
+bool StartsWith(const std::string& text, const char* start) {
+    return text.compare(0, std::strlen(start), start) == 0;
+}
+
+bool EndsWith(const std::string& text, const char* end) {
+    size_t length = std::strlen(end);
+    return text.size() >= length && text.compare(text.size() - length, length, end) == 0;
+}
+
+// Per kept warning, the place in the item list of the item it concerns, or
+// kNoItem for the file. A warn line that directly follows the info line that
+// begins the reading of an item concerns that item, unless one of them leaves
+// the item out; the items kept are those not left out, in the order read.
+// The warn lines of an item's instance steps concern that item too.
+constexpr size_t kNoItem = SIZE_MAX;
+
+void AssignInstanceWarnings(const ChannelLines& lines, const char* instanceStart,
+                            std::vector<size_t>& items) {
+    const std::vector<size_t>& after = lines.infoBeforeWarning;
+    size_t item = kNoItem;
+    size_t warning = 0;
+    for (size_t info = 0; info < lines.info.size(); ++info) {
+        for (; warning < items.size() && after[warning] <= info; ++warning) {
+            if (item != kNoItem) items[warning] = item;
+        }
+        if (StartsWith(lines.info[info], instanceStart)) {
+            item = std::strtoul(lines.info[info].c_str() + std::strlen(instanceStart), nullptr, 10);
+        }
+    }
+    for (; warning < items.size(); ++warning) {
+        if (item != kNoItem) items[warning] = item;
+    }
+}
+
+template <typename List>
+std::vector<size_t> WarningItems(const ChannelLines& lines, size_t kept, const List& list) {
+    std::vector<size_t> items(kept, kNoItem);
+    if (list.instanceStart != nullptr) AssignInstanceWarnings(lines, list.instanceStart, items);
+    const char* itemReading = list.itemReading;
+    const char* itemLeftOut = list.itemLeftOut;
+    if (itemReading == nullptr) return items;
+    const std::vector<size_t>& after = lines.infoBeforeWarning;
+    size_t item = 0;
+    for (size_t info = 0; info < lines.info.size(); ++info) {
+        if (!StartsWith(lines.info[info], itemReading)) continue;
+        auto first = std::lower_bound(after.begin(), after.end(), info + 1) - after.begin();
+        auto last = std::upper_bound(after.begin(), after.end(), info + 1) - after.begin();
+        bool leftOut =
+            std::any_of(lines.warnings.begin() + first, lines.warnings.begin() + last,
+                        [&](const std::string& line) { return EndsWith(line, itemLeftOut); });
+        if (leftOut) continue;
+        for (auto at = first; at < last && static_cast<size_t>(at) < kept; ++at) items[at] = item;
+        ++item;
+    }
+    return items;
+}
+
 // Each record is the file's with one item alone in the list, and the time of
-// the file's one scan; an error when the scan succeeded but gave no item.
+// the file's one scan; an error when the scan succeeded but gave no item. The
+// warnings about one item go to its record, those about the file (and the
+// count of those left out) to the first record, once.
 template <typename Report>
-void AddRecordsOf(ScanRecord& file, Report& report, std::vector<ScanRecord>& records) {
+void AddRecordsOf(ScanRecord& file, Report& report, const ChannelLines& lines,
+                  std::vector<ScanRecord>& records) {
     const auto& list = ItemsOf(report);
+    std::vector<size_t> warningItems = WarningItems(lines, file.warnings.size(), list);
     if (list.keepPicked != nullptr) list.keepPicked(report);
     auto items = std::move(report.*list.items);
     (report.*list.items).clear();
@@ -100,10 +187,26 @@ void AddRecordsOf(ScanRecord& file, Report& report, std::vector<ScanRecord>& rec
         file.status = ScanStatus::kError;
         file.error = report.error = list.noItem;
     }
-    if (items.empty()) records.push_back(file);
+    if (items.empty()) {
+        records.push_back(file);
+        return;
+    }
+    std::vector<std::string> warnings = std::move(file.warnings);
+    size_t leftOut = file.warningsLeftOut;
+    file.warnings.clear();
+    file.warningsLeftOut = 0;
+    size_t firstRecord = records.size();
     for (auto& item : items) {
         (report.*list.items).assign(1, std::move(item));
         records.push_back(file);
+    }
+    ScanRecord& head = records[firstRecord];
+    head.warningsLeftOut = leftOut;
+    for (size_t at = 0; at < warnings.size(); ++at) {
+        size_t item = warningItems[at];
+        std::vector<std::string>& kept =
+            item < items.size() ? records[firstRecord + item].warnings : head.fileWarnings;
+        kept.push_back(std::move(warnings[at]));
     }
 }
 
@@ -140,12 +243,12 @@ bool ReadMembersOf(const ordered_json& object, Report& report) {
 
 }  // namespace
 
-void AddFileRecords(ScanRecord& file, std::vector<ScanRecord>& records) {
+void AddFileRecords(ScanRecord& file, const ChannelLines& lines, std::vector<ScanRecord>& records) {
     if (!file.report) {
         records.push_back(file);
         return;
     }
-    std::visit([&](auto& report) { AddRecordsOf(file, report, records); }, *file.report);
+    std::visit([&](auto& report) { AddRecordsOf(file, report, lines, records); }, *file.report);
 }
 
 std::vector<uint32_t> SubPluginIds(const ScanRecord& file) {

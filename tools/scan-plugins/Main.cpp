@@ -265,6 +265,7 @@ int Run(const Options& options) {
         Complain(fatal);
         return 1;
     }
+    MarkLateFaults(work);
 
     // The cache is kept up to date even when the records cannot be written.
     bool written = WriteRecords(options.out, work);

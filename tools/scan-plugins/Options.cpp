@@ -4,6 +4,8 @@
 #include <cwchar>
 
 #include "host/Text.h"
+#include "tools/scan-plugins/CacheJournal.h"
+#include "tools/scan-plugins/PluginFiles.h"
 
 const char kUsage[] =
     "usage: scan-plugins [options] [PATH...]\n"
@@ -68,6 +70,23 @@ std::string FormatNames() {
     return names;
 }
 
+// Records written over the cache (or its journal) would be overwritten by
+// the cache at the end of the run, so the two are refused together. Paths
+// compare in full and without regard to letter case, as Windows opens them.
+bool OutIsApartFromCache(const Options& options, std::string& problem) {
+    if (options.out.empty() || options.cache.empty()) return true;
+    std::wstring out = PathKey(AbsolutePath(options.out));
+    std::wstring cache = AbsolutePath(options.cache);
+    for (const std::wstring& taken : {cache, JournalPath(cache)}) {
+        if (out != PathKey(taken)) continue;
+        problem = "--out " + Utf8FromWide(options.out) + " names " +
+                  (taken == cache ? "the cache" : "the cache's journal") + " " +
+                  Utf8FromWide(taken) + "; the records need a file of their own";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& problem) {
@@ -124,6 +143,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
         problem = "--list-folders takes no PATH";
         return false;
     }
+    if (!OutIsApartFromCache(options, problem)) return false;
     if (options.formats.empty()) {
         for (const protocol::FormatNames& each : protocol::kFormats) {
             options.formats.push_back(each.format);

@@ -138,7 +138,7 @@ std::string SummaryText(const std::vector<FileWork>& work, double elapsedSeconds
         for (const ScanRecord& record : file.records) {
             ++counts[static_cast<size_t>(record.status)];
             ++records;
-            withWarnings += record.warnings.empty() ? 0 : 1;
+            withWarnings += HasWarnings(record) ? 1 : 0;
             unconfirmed += record.unconfirmed ? 1 : 0;
         }
     }

@@ -57,6 +57,7 @@ void WriteServerEnd(const ServerEnd& end, ordered_json& object) {
     if (end.exitCode) object["exitCode"] = *end.exitCode;
     if (!end.dumpPath.empty()) object["dump"] = Utf8FromWide(end.dumpPath);
     if (!end.faultModule.empty()) object["faultModule"] = Utf8FromWide(end.faultModule);
+    if (!end.blame.empty()) object["blame"] = end.blame;
 }
 
 bool ReadServerEnd(const ordered_json& object, ServerEnd& end) {
@@ -66,7 +67,8 @@ bool ReadServerEnd(const ordered_json& object, ServerEnd& end) {
         end.exitCode = exitCode->get<uint32_t>();
     }
     return ReadOptionalPath(object, "dump", end.dumpPath) &&
-           ReadOptionalPath(object, "faultModule", end.faultModule);
+           ReadOptionalPath(object, "faultModule", end.faultModule) &&
+           ReadOptionalText(object, "blame", end.blame);
 }
 
 ordered_json UnconfirmedToJson(const UnconfirmedFailure& failure) {
@@ -82,13 +84,32 @@ bool UnconfirmedFromJson(const ordered_json& object, UnconfirmedFailure& failure
            ReadOptionalText(object, "error", failure.error) && ReadServerEnd(object, failure.end);
 }
 
-bool ReadWarnings(const ordered_json& object, std::vector<std::string>& warnings) {
-    auto member = object.find("warnings");
+// A list of texts, such as the warnings.
+bool ReadTextList(const ordered_json& object, const char* key, std::vector<std::string>& texts) {
+    auto member = object.find(key);
     if (member == object.end()) return true;
     if (!member->is_array()) return false;
-    for (const ordered_json& warning : *member) {
-        if (!warning.is_string()) return false;
-        warnings.push_back(warning.get<std::string>());
+    for (const ordered_json& text : *member) {
+        if (!text.is_string()) return false;
+        texts.push_back(text.get<std::string>());
+    }
+    return true;
+}
+
+bool ReadWarningsLeftOut(const ordered_json& object, size_t& count) {
+    auto member = object.find("warningsLeftOut");
+    if (member == object.end()) return true;
+    if (!member->is_number_unsigned()) return false;
+    count = member->get<size_t>();
+    return true;
+}
+
+bool ReadLateFaults(const ordered_json& object, std::vector<std::wstring>& requests) {
+    std::vector<std::string> texts;
+    if (!ReadTextList(object, "lateFaults", texts)) return false;
+    for (const std::string& text : texts) {
+        if (text.empty()) return false;
+        requests.push_back(WideFromUtf8(text));
     }
     return true;
 }
@@ -114,6 +135,10 @@ bool IsFailure(ScanStatus status) {
            status == ScanStatus::kServerFailed;
 }
 
+bool HasWarnings(const ScanRecord& record) {
+    return !record.warnings.empty() || !record.fileWarnings.empty() || record.warningsLeftOut > 0;
+}
+
 ordered_json RecordToJson(const ScanRecord& record) {
     ordered_json object = ordered_json::object();
     object["path"] = Utf8FromWide(record.path);
@@ -127,6 +152,14 @@ ordered_json RecordToJson(const ScanRecord& record) {
     }
     WriteServerEnd(record.end, object);
     object["warnings"] = record.warnings;
+    if (!record.fileWarnings.empty()) object["fileWarnings"] = record.fileWarnings;
+    if (record.warningsLeftOut > 0) object["warningsLeftOut"] = record.warningsLeftOut;
+    if (!record.lateFaults.empty()) {
+        ordered_json requests = ordered_json::array();
+        for (const std::wstring& request : record.lateFaults)
+            requests.push_back(Utf8FromWide(request));
+        object["lateFaults"] = std::move(requests);
+    }
     if (record.unconfirmed) object["unconfirmed"] = UnconfirmedToJson(*record.unconfirmed);
     object["seconds"] = record.seconds;
     return object;
@@ -158,7 +191,12 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
     } else if (!ReadOptionalText(object, "error", read.error)) {
         return false;
     }
-    if (!ReadServerEnd(object, read.end) || !ReadWarnings(object, read.warnings)) return false;
+    if (!ReadServerEnd(object, read.end) || !ReadTextList(object, "warnings", read.warnings) ||
+        !ReadTextList(object, "fileWarnings", read.fileWarnings) ||
+        !ReadWarningsLeftOut(object, read.warningsLeftOut) ||
+        !ReadLateFaults(object, read.lateFaults)) {
+        return false;
+    }
     auto unconfirmed = object.find("unconfirmed");
     if (unconfirmed != object.end() &&
         !UnconfirmedFromJson(*unconfirmed, read.unconfirmed.emplace())) {

@@ -26,6 +26,9 @@ struct ServerEnd {
     std::optional<uint32_t> exitCode;
     std::wstring dumpPath;
     std::wstring faultModule;
+    // When faultModule is the scan server itself: that it faulted on data
+    // the plugin under scan handed it, so the plugin is the culprit.
+    std::string blame;
 };
 
 // A failure the plugin did not repeat when it was scanned again alone.
@@ -49,11 +52,26 @@ struct ScanRecord {
     // The report's error, or why there is no report.
     std::string error;
     ServerEnd end;
-    // Every "warn" line the server wrote for the request.
+    // The "warn" lines of the request that concern this record: all of a VST 2
+    // request's; of a CLAP file those that follow the reading of this record's
+    // plugin descriptor.
     std::vector<std::string> warnings;
+    // Of the first record of a CLAP file or VST3 module that gave records per
+    // plugin: the warn lines about the file as a whole, stored once for all.
+    std::vector<std::string> fileWarnings;
+    // Of the first record of a request: the warn lines past the ones kept.
+    size_t warningsLeftOut = 0;
+    // Of the first record of a file: the requests of other plugins whose
+    // scans a thread of this file's plugin ended with a crash, after its own
+    // scan had ended; the path, "path>ID" for a sub-plugin. Their records tell
+    // that crash and name its dump.
+    std::vector<std::wstring> lateFaults;
     std::optional<UnconfirmedFailure> unconfirmed;
     double seconds = 0;  // to the millisecond
 };
+
+// Warn lines of any kind, kept or only counted.
+bool HasWarnings(const ScanRecord& record);
 
 nlohmann::ordered_json RecordToJson(const ScanRecord& record);
 [[nodiscard]] bool RecordFromJson(const nlohmann::ordered_json& object, ScanRecord& record);

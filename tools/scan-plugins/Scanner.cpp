@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <utility>
 #include <variant>
 
@@ -18,6 +19,12 @@
 namespace {
 
 constexpr size_t kIdle = SIZE_MAX;
+// Warn lines kept per request: a plugin can write thousands.
+constexpr size_t kKeptWarnings = 100;
+
+const char kServerFaultBlame[] =
+    "The scan server faulted in its own code on data the plugin under scan handed it (a text "
+    "without its end, or a pointer); the plugin is the culprit";
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -52,7 +59,36 @@ bool RecordUnsupported(const std::wstring& path, ScanRecord& record) {
     return true;
 }
 
+void KeepWarnings(const std::vector<std::string>& warnings, ScanRecord& record) {
+    size_t kept = std::min(warnings.size(), kKeptWarnings);
+    record.warnings.assign(warnings.begin(), warnings.begin() + static_cast<ptrdiff_t>(kept));
+    record.warningsLeftOut = warnings.size() - kept;
+}
+
+std::wstring RecordRequest(const ScanRecord& record) {
+    return record.isSubPlugin ? ShellRequest(record.path, record.shellId) : record.path;
+}
+
 }  // namespace
+
+void MarkLateFaults(std::vector<FileWork>& work) {
+    std::map<std::wstring, size_t> byModule;
+    for (size_t index = 0; index < work.size(); ++index) {
+        byModule[PathKey(ModuleFile(work[index].file))] = index;
+        for (ScanRecord& record : work[index].records) record.lateFaults.clear();
+    }
+    for (size_t index = 0; index < work.size(); ++index) {
+        for (const ScanRecord& record : work[index].records) {
+            if (IsFailure(record.status) || !record.unconfirmed) continue;
+            auto culprit = byModule.find(PathKey(record.unconfirmed->end.faultModule));
+            if (culprit == byModule.end() || culprit->second == index ||
+                work[culprit->second].records.empty()) {
+                continue;
+            }
+            work[culprit->second].records.front().lateFaults.push_back(RecordRequest(record));
+        }
+    }
+}
 
 ScanRun::ScanRun(const ScanSettings& settings, std::vector<FileWork>& work)
     : settings_(settings), work_(work) {}
@@ -154,19 +190,22 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
         work.records.push_back(file);
         return true;
     }
-    if (!ScanRequest(client, work.file.path, file, failure) ||
+    ChannelLines lines;
+    if (!ScanRequest(client, work.file.path, file, lines, failure) ||
         !AddFactoryFacts(client, file, failure)) {
         return false;
     }
     std::vector<uint32_t> subPlugins = SubPluginIds(file);
-    AddFileRecords(file, work.records);
+    AddFileRecords(file, lines, work.records);
     for (uint32_t id : subPlugins) {
         ScanRecord sub;
         sub.path = work.file.path;
         sub.format = work.file.format;
         sub.isSubPlugin = true;
         sub.shellId = id;
-        if (!ScanRequest(client, ShellRequest(work.file.path, id), sub, failure)) return false;
+        if (!ScanRequest(client, ShellRequest(work.file.path, id), sub, lines, failure)) {
+            return false;
+        }
         work.records.push_back(sub);
     }
     return true;
@@ -177,15 +216,15 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
 // already. So a failure counts only when the plugin repeats it alone, in a
 // fresh server; a clean second scan keeps its result and notes the first.
 bool ScanRun::ScanRequest(ScanClient& client, const std::wstring& request, ScanRecord& record,
-                          std::string& failure) {
+                          ChannelLines& lines, std::string& failure) {
     ScanRecord first = record;
-    if (!ScanOnce(client, request, first, failure)) return false;
+    if (!ScanOnce(client, request, first, lines, failure)) return false;
     if (!IsFailure(first.status)) {
         record = std::move(first);
         return true;
     }
     ScanRecord again = record;
-    if (!ScanOnce(client, request, again, failure)) return false;
+    if (!ScanOnce(client, request, again, lines, failure)) return false;
     again.seconds = std::round((first.seconds + again.seconds) * 1000) / 1000;
     if (IsFailure(again.status)) {
         // The record tells of the scan alone; its dump is the one kept.
@@ -207,7 +246,8 @@ bool ScanRun::AddFactoryFacts(ScanClient& client, ScanRecord& file, std::string&
     if (!instanceMayHaveFailed || !HasFactoryOnlyRequest(file.format)) return true;
     ScanRecord factory;
     factory.format = file.format;
-    if (!ScanOnce(client, file.path + protocol::kFactoryOnlyRequest, factory, failure)) {
+    ChannelLines lines;
+    if (!ScanOnce(client, file.path + protocol::kFactoryOnlyRequest, factory, lines, failure)) {
         return false;
     }
     file.seconds = std::round((file.seconds + factory.seconds) * 1000) / 1000;
@@ -220,12 +260,12 @@ bool ScanRun::AddFactoryFacts(ScanClient& client, ScanRecord& file, std::string&
 }
 
 bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,
-                       std::string& failure) {
+                       ChannelLines& lines, std::string& failure) {
     if (!client.IsRunning() && !client.Start(failure)) return false;
     auto start = std::chrono::steady_clock::now();
     ScanAnswer answer = client.Scan(request, settings_.timeoutMilliseconds);
     record.seconds = SecondsSince(start);
-    record.warnings = std::move(answer.lines.warnings);
+    KeepWarnings(answer.lines.warnings, record);
     switch (answer.end) {
         case ScanEnd::kAnswered:
             if (answer.report && FormatOf(*answer.report) == record.format) {
@@ -251,10 +291,14 @@ bool ScanRun::ScanOnce(ScanClient& client, const std::wstring& request, ScanReco
             if (!answer.dumpPath.empty()) {
                 record.end.dumpPath = SettleDump(answer.dumpPath, settings_.dumpFolder);
                 record.end.faultModule = answer.faultModule;
+                if (PathKey(answer.faultModule) == PathKey(settings_.server.serverPath)) {
+                    record.end.blame = kServerFaultBlame;
+                }
             } else if (answer.exitCode == std::optional<DWORD>(protocol::kCrashExitCode)) {
                 record.error += "; it left no dump";
             }
             break;
     }
+    lines = std::move(answer.lines);
     return true;
 }

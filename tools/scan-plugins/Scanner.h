@@ -44,6 +44,10 @@ struct ScanProgress {
     std::string fatal;   // why the run had to stop, when it did
 };
 
+// Marks the first record of each file whose module a record's unconfirmed
+// crash names as faulting: its thread faulted after its own scan had ended.
+void MarkLateFaults(std::vector<FileWork>& work);
+
 class ScanRun {
 public:
     ScanRun(const ScanSettings& settings, std::vector<FileWork>& work);
@@ -62,11 +66,12 @@ private:
     void ReportWorkerFailure(unsigned worker, const std::string& failure);
     void EndWorker(unsigned worker);
     [[nodiscard]] bool ScanFile(ScanClient& client, FileWork& work, std::string& failure);
+    // `lines` are those of the answer the record keeps.
     [[nodiscard]] bool ScanRequest(ScanClient& client, const std::wstring& request,
-                                   ScanRecord& record, std::string& failure);
+                                   ScanRecord& record, ChannelLines& lines, std::string& failure);
     [[nodiscard]] bool AddFactoryFacts(ScanClient& client, ScanRecord& file, std::string& failure);
     [[nodiscard]] bool ScanOnce(ScanClient& client, const std::wstring& request, ScanRecord& record,
-                                std::string& failure);
+                                ChannelLines& lines, std::string& failure);
     std::wstring WorkerDumpFolder(unsigned worker) const;
 
     const ScanSettings& settings_;

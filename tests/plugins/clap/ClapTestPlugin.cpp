@@ -10,7 +10,7 @@
 
 #include "scan/clap/Clap.h"
 
-enum class Descriptors { Several, OddTexts, SynthOnly };
+enum class Descriptors { Several, OddTexts, SynthOnly, ManyWarnings };
 enum class Mischief {
     None,
     InitFails,
@@ -29,6 +29,8 @@ enum class Mischief {
     ActivateFails,
     CrashInAudioPortsGet,
     NotePortsGetFails,
+    // Hands the server a descriptor pointer that points nowhere, for index 1.
+    BadDescriptorPointer,
 };
 
 #ifndef CLAP_DESCRIPTORS
@@ -116,7 +118,29 @@ const clap_plugin_descriptor_t kOddTexts = {kVersion,
                                             kNoFeatures};
 const clap_plugin_descriptor_t* const kOdd[] = {nullptr, &kNullTexts, &kOddTexts};
 
-constexpr uint32_t kPluginCount = kDescriptors == Descriptors::SynthOnly ? 1 : 3;
+// 220 descriptors and 112 warnings: the even ones are null, descriptors 1 and
+// 3 have one feature more than the server reads, the other odd ones none.
+constexpr uint32_t kManyCount = 220;
+
+struct TooManyFeatures {
+    const char* list[1002];
+};
+
+constexpr TooManyFeatures MakeTooManyFeatures() {
+    TooManyFeatures features = {};
+    for (int at = 0; at < 1001; ++at) features.list[at] = "feature";
+    return features;
+}
+
+constexpr TooManyFeatures kTooManyFeatures = MakeTooManyFeatures();
+const clap_plugin_descriptor_t kWithTooManyFeatures = {
+    kVersion, "org.marlowind.test.many", "Many", "", "", "", "", "1", "", kTooManyFeatures.list};
+const clap_plugin_descriptor_t kWithoutFeatures = {
+    kVersion, "org.marlowind.test.plain", "Plain", "", "", "", "", "1", "", kNoFeatures};
+
+constexpr uint32_t kPluginCount = kDescriptors == Descriptors::ManyWarnings ? kManyCount
+                                  : kDescriptors == Descriptors::SynthOnly  ? 1
+                                                                            : 3;
 
 uint32_t GetPluginCount(const clap_plugin_factory_t*) {
     return kPluginCount;
@@ -128,6 +152,13 @@ const clap_plugin_descriptor_t* GetPluginDescriptor(const clap_plugin_factory_t*
     if (kMischief == Mischief::OwnFilterThenCrashInDescriptor) {
         if (index == 0) SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
         if (index == 1) Fault();
+    }
+    if (kMischief == Mischief::BadDescriptorPointer && index == 1) {
+        return reinterpret_cast<const clap_plugin_descriptor_t*>(16);
+    }
+    if (kDescriptors == Descriptors::ManyWarnings) {
+        if (index % 2 == 0) return nullptr;
+        return index <= 3 ? &kWithTooManyFeatures : &kWithoutFeatures;
     }
     return kDescriptors == Descriptors::OddTexts ? kOdd[index] : &kSeveral[index];
 }
@@ -195,6 +226,10 @@ const Instrument kInstruments[] = {
      64, true, kDelayExtensions, "Delay line\tready\n", 1},
     {"org.marlowind.test.analyzer", kAnalyzerInputs, 1, nullptr, 0, nullptr, 0, kAnalyzerNotes, 1,
      0, 0, 0, false, kNoExtensions, nullptr, 0},
+    {"org.marlowind.test.many", nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0, false,
+     kNoExtensions, nullptr, 0},
+    {"org.marlowind.test.plain", nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0, false,
+     kNoExtensions, nullptr, 0},
     {"org.marlowind.test.odd", kOddInputs, 1, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0, false,
      kNoExtensions,
      "No \x1b"
