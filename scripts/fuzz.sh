@@ -46,7 +46,7 @@ for seeds in "$root"/fuzz/corpus/*/; do
     "$build/fuzz-$target" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$build/findings/$target-" "$build/corpus/$target" "$seeds" \
         >"$log" 2>&1 || status=FAILED
-    runs=$(sed -n 's/^stat::number_of_executed_runs: *//p' "$log")
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "$target: ${seconds} s, ${runs:-?} runs, $status"
     if [ "$status" != ok ]; then
         failed="$failed $target"
