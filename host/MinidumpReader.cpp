@@ -1,10 +1,6 @@
 #include "host/MinidumpReader.h"
 
-#include <windows.h>
-
 #include <cstring>
-
-#include "platform/KernelHandles.h"
 
 namespace {
 
@@ -24,8 +20,6 @@ constexpr size_t kExceptionStreamBytes = 168;
 constexpr size_t kModuleBytes = 108;
 constexpr size_t kModuleSizeOffset = 8;
 constexpr size_t kModuleNameOffset = 20;
-// Dumps that are larger are not read whole.
-constexpr uint64_t kLargestDumpBytes = 256ull * 1024 * 1024;
 
 struct Span {
     uint32_t rva = 0;
@@ -89,21 +83,6 @@ bool ReadModules(const std::string& bytes, const Span& stream, std::vector<DumpM
     return true;
 }
 
-bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
-    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-        static_cast<uint64_t>(size.QuadPart) > kLargestDumpBytes) {
-        return false;
-    }
-    bytes.assign(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    return bytes.empty() ||
-           (ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-            read == bytes.size());
-}
-
 }  // namespace
 
 bool ReadDumpFacts(const std::string& bytes, DumpFacts& facts) {
@@ -130,11 +109,4 @@ std::wstring FaultingModule(const DumpFacts& facts) {
         }
     }
     return {};
-}
-
-std::wstring FaultingModuleOfDump(const std::wstring& dumpPath) {
-    std::string bytes;
-    DumpFacts facts;
-    if (!ReadFileBytes(dumpPath, bytes) || !ReadDumpFacts(bytes, facts)) return {};
-    return FaultingModule(facts);
 }

@@ -1,12 +1,12 @@
-// Conversions between the UTF-16 of Windows calls and the UTF-8 of pipes,
-// JSON and console output.
+// Texts between Windows and the rest: the conversions of host/WideText.h,
+// and the system's description of an error code.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-std::string Utf8FromWide(const std::wstring& text);
-std::wstring WideFromUtf8(const std::string& text);
+#include "host/WideText.h"
+
 // The system's own description of an error code, without its line end.
 std::string SystemErrorText(DWORD code);

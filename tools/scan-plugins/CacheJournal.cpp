@@ -18,13 +18,8 @@ size_t TakeJournal(const std::wstring& cacheFile, std::vector<CacheEntry>& entri
     if (ReadWholeFile(JournalPath(cacheFile), bytes, problem) != ReadResult::kRead) return 0;
     std::map<std::wstring, size_t> byPath;
     for (size_t at = 0; at < entries.size(); ++at) byPath[PathKey(entries[at].path)] = at;
-    size_t taken = 0;
-    // Only whole lines count: a line without its line feed was cut off.
-    for (size_t start = 0, end; (end = bytes.find('\n', start)) != std::string::npos;
-         start = end + 1) {
-        ordered_json line = ordered_json::parse(bytes.substr(start, end - start), nullptr, false);
-        CacheEntry entry;
-        if (line.is_discarded() || !EntryFromJson(line, entry)) continue;
+    std::vector<CacheEntry> journal = JournalEntries(bytes);
+    for (CacheEntry& entry : journal) {
         auto known = byPath.find(PathKey(entry.path));
         if (known != byPath.end()) {
             entries[known->second] = std::move(entry);
@@ -32,9 +27,8 @@ size_t TakeJournal(const std::wstring& cacheFile, std::vector<CacheEntry>& entri
             byPath[PathKey(entry.path)] = entries.size();
             entries.push_back(std::move(entry));
         }
-        ++taken;
     }
-    return taken;
+    return journal.size();
 }
 
 bool CacheJournal::Open(const std::wstring& cacheFile, std::string& problem) {

@@ -1,9 +1,6 @@
 #include "tools/scan-plugins/ScanCache.h"
 
-#include <windows.h>
-
-#include "host/Text.h"
-#include "tools/scan-plugins/FileIo.h"
+#include "host/WideText.h"
 
 using nlohmann::ordered_json;
 
@@ -55,21 +52,10 @@ ordered_json EntryToJson(const CacheEntry& entry) {
     return object;
 }
 
-LoadedCache LoadCache(const std::wstring& file) {
+LoadedCache CacheFromText(const std::string& text) {
     LoadedCache cache;
-    std::string bytes;
-    switch (ReadWholeFile(file, bytes, cache.problem)) {
-        case ReadResult::kAbsent:
-            cache.state = CacheState::kAbsent;
-            return cache;
-        case ReadResult::kFailed:
-            cache.state = CacheState::kUnreadable;
-            return cache;
-        case ReadResult::kRead:
-            break;
-    }
     cache.state = CacheState::kCorrupt;
-    ordered_json document = ordered_json::parse(bytes, nullptr, false);
+    ordered_json document = ordered_json::parse(text, nullptr, false);
     if (document.is_discarded()) {
         cache.problem = "it is not valid JSON";
         return cache;
@@ -95,24 +81,24 @@ LoadedCache LoadCache(const std::wstring& file) {
     return cache;
 }
 
-bool KeepAsBackup(const std::wstring& file, std::wstring& backup, std::string& problem) {
-    DWORD error;
-    if (MoveToFreeName(file, file + L".bak", L"", L"", backup, error)) return true;
-    problem = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
-                  ? "every backup name up to " + Utf8FromWide(backup) + " is taken"
-                  : SystemErrorText(error);
-    return false;
-}
-
-bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
-               std::string& problem) {
+std::string CacheToText(const std::vector<CacheEntry>& entries) {
     ordered_json plugins = ordered_json::array();
     for (const CacheEntry& entry : entries) plugins.push_back(EntryToJson(entry));
     ordered_json document = ordered_json::object();
     document["format"] = kFormat;
     document["version"] = kVersion;
     document["plugins"] = std::move(plugins);
-    return WriteWholeFile(
-        file, document.dump(1, '\t', false, ordered_json::error_handler_t::replace) + "\n",
-        problem);
+    return document.dump(1, '\t', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+std::vector<CacheEntry> JournalEntries(const std::string& text) {
+    std::vector<CacheEntry> entries;
+    // Only whole lines count: a line without its line feed was cut off.
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        ordered_json line = ordered_json::parse(text.substr(start, end - start), nullptr, false);
+        CacheEntry entry;
+        if (!line.is_discarded() && EntryFromJson(line, entry)) entries.push_back(std::move(entry));
+    }
+    return entries;
 }

@@ -32,3 +32,11 @@ nlohmann::ordered_json EntryToJson(const CacheEntry& entry);
 
 [[nodiscard]] bool SaveCache(const std::wstring& file, const std::vector<CacheEntry>& entries,
                              std::string& problem);
+
+// The texts of the cache and its journal apart from their files, so that
+// whatever another run or a torn write left there is read as data. The
+// cache's text gives kLoaded, or kCorrupt with the problem; the journal's the
+// entries of its whole lines in order, each line that cannot be read skipped.
+LoadedCache CacheFromText(const std::string& text);
+std::string CacheToText(const std::vector<CacheEntry>& entries);
+std::vector<CacheEntry> JournalEntries(const std::string& text);

@@ -1,7 +1,7 @@
 #include "tools/scan-plugins/ScanRecord.h"
 
 #include "host/ReportJson.h"
-#include "host/Text.h"
+#include "host/WideText.h"
 #include "tools/scan-plugins/FormatRecords.h"
 
 using nlohmann::ordered_json;
