@@ -19,6 +19,8 @@ enum class Mischief {
     // Sets its own unhandled-exception filter in get_plugin_descriptor(0) and
     // faults in get_plugin_descriptor(1).
     OwnFilterThenCrashInDescriptor,
+    // Sets its own unhandled-exception filter in init and faults right after.
+    OwnFilterAndCrashInInit,
 };
 
 #ifndef CLAP_DESCRIPTORS
@@ -131,6 +133,10 @@ const void* CreatePlugin(const clap_plugin_factory_t*, const void*, const char*)
 const clap_plugin_factory_t kFactory = {GetPluginCount, GetPluginDescriptor, CreatePlugin};
 
 bool Init(const char* path) {
+    if (kMischief == Mischief::OwnFilterAndCrashInInit) {
+        SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
+        Fault();
+    }
     if (kMischief == Mischief::CrashInInit) Fault();
     if (kMischief == Mischief::HangInInit) Sleep(INFINITE);
     if (kMischief == Mischief::InitFails) return false;
