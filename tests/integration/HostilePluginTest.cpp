@@ -231,7 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Vst3PluginPath,
                   "info:Reading class 1 with getClassInfo..."},
         // Filters that must never be let in: set and used in one call,
-        // set again every millisecond by a thread, ending the process
+        // set again every millisecond by a thread and ending the process
         // with exit code 0, answering "handled" or "continue".
         CrashCase{
             L"crash-own-filter-init", {kAccessViolation}, ClapPluginPath, "info:Calling init..."},
@@ -240,9 +240,14 @@ INSTANTIATE_TEST_SUITE_P(
                   PluginPath,
                   "info:Calling entry point..."},
         CrashCase{L"crash-own-filter-thread", {kAccessViolation}},
-        CrashCase{L"crash-own-filter-exits-zero", {kAccessViolation}},
-        CrashCase{L"crash-own-filter-handled", {kAccessViolation}},
-        CrashCase{L"crash-own-filter-continues", {kAccessViolation}},
+        CrashCase{L"crash-own-filter-handled",
+                  {kAccessViolation},
+                  PluginPath,
+                  "info:Calling entry point..."},
+        CrashCase{L"crash-own-filter-continues",
+                  {kAccessViolation},
+                  PluginPath,
+                  "info:Calling entry point..."},
         // A dump written under a loader lock held for good would never
         // finish.
         CrashCase{L"crash-loader-lock", {kAccessViolation}}),
