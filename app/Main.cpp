@@ -74,6 +74,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     InstallCrashFilter();
     CommandLine commandLine = ParseCommandLine(GetCommandLineW());
     SetCrashDumpDirectory(commandLine.dumpDirectory);
+    LoadDumpWriter();
     UniqueGdiplusSession gdiplus = StartGdiplus();
     ServeHost(instance, commandLine);
     // Held to the end: a crash from here on waits at the lock until the

@@ -4,8 +4,14 @@
 
 #include <windows.h>
 
-// Replaces whatever filter and SIGABRT handler are in force: plugins install
-// their own. Calls into plugin code arm it through CallPlugin.
+// At start-up, before any plugin is loaded: installs the filter and the
+// SIGABRT handler, and guards the filter, so that no later call of
+// SetUnhandledExceptionFilter (a plugin's, on any thread) replaces it.
 void InstallCrashFilter();
+
+// Before and after every call into plugin code (through CallPlugin): puts
+// back the SIGABRT handler, which plugins replace in the shared runtime, and
+// the filter itself should it not have been guarded.
+void RearmCrashFilter();
 
 LONG WINAPI CrashFilter(EXCEPTION_POINTERS* exception);

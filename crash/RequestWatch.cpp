@@ -18,6 +18,14 @@ constexpr ULONG kStackReservedForFilter = 64 * 1024;
 // thread's exit code.
 constexpr DWORD kRequestThreadEndedCode = 0xE0000001;
 
+// A dump waits for ever when it needs a lock a plugin thread holds and keeps
+// (under Wine even creating the dump file takes the process heap's lock). A
+// dump under way keeps its thread busy, slow as it is on a loaded machine
+// (tens of seconds under Wine), so it is given up only once its thread has
+// used no processor time for this many checks in a row.
+constexpr DWORD kStallCheckMilliseconds = 1000;
+constexpr int kStalledChecks = 3;
+
 struct RequestThread {
     void (*serve)(void*);
     void* context;
@@ -52,9 +60,35 @@ void EndForEndedThread(HANDLE thread, DWORD threadId) {
     EndWithCrashDump(&pointers, threadId);
 }
 
-void Watch(HANDLE thread, DWORD threadId, HANDLE handOff, const RequestThread& requestThread) {
-    HANDLE watched[] = {thread, handOff};
-    WaitForMultipleObjects(handOff ? 2 : 1, watched, FALSE, INFINITE);
+ULONGLONG ProcessorTime(HANDLE thread) {
+    FILETIME creation, exit, kernel, user;
+    if (!GetThreadTimes(thread, &creation, &exit, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(kernel.dwHighDateTime) << 32 | kernel.dwLowDateTime) +
+           (static_cast<ULONGLONG>(user.dwHighDateTime) << 32 | user.dwLowDateTime);
+}
+
+// Returns only should the dump's end come first: the dumping thread ends the
+// process itself.
+void WatchDump() {
+    UniqueHandle dumping(OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, DumpingThreadId()));
+    ULONGLONG used = ProcessorTime(dumping.Get());
+    for (int stalled = 0; stalled < kStalledChecks;) {
+        Sleep(kStallCheckMilliseconds);
+        const ULONGLONG nowUsed = ProcessorTime(dumping.Get());
+        stalled = nowUsed == used ? stalled + 1 : 0;
+        used = nowUsed;
+    }
+    EndWithStalledDump();
+}
+
+void Watch(HANDLE thread, DWORD threadId, HANDLE handOff, HANDLE crashNotice,
+           const RequestThread& requestThread) {
+    HANDLE watched[3] = {thread};
+    DWORD count = 1;
+    if (handOff) watched[count++] = handOff;
+    if (crashNotice) watched[count++] = crashNotice;
+    const DWORD woken = WaitForMultipleObjects(count, watched, FALSE, INFINITE);
+    if (crashNotice && woken == WAIT_OBJECT_0 + count - 1) WatchDump();
     // Whatever woke the watcher, a thread that handed its dump over waits for it.
     if (handOff && !WithdrawDumpHandOff()) {
         WaitForSingleObject(handOff, INFINITE);
@@ -77,6 +111,9 @@ void ServeOnWatchedThread(void (*serve)(void*), void* context) {
     }
     UniqueHandle handOff(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (handOff.IsValid()) OfferDumpHandOff(handOff.Get());
+    UniqueHandle crashNotice(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    OfferCrashNotice(crashNotice.Get());
     ResumeThread(thread.Get());
-    Watch(thread.Get(), threadId, handOff.Get(), requestThread);
+    Watch(thread.Get(), threadId, handOff.Get(), crashNotice.Get(), requestThread);
+    OfferCrashNotice(nullptr);
 }

@@ -57,6 +57,7 @@ int main() {
         if (!directory.Assign(arguments[2])) return 2;
         SetCrashDumpDirectory(directory);
     }
+    LoadDumpWriter();
 
     const wchar_t* mode = arguments[1];
     startSignal = CreateEventW(nullptr, TRUE, FALSE, nullptr);

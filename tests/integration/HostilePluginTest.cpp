@@ -223,42 +223,64 @@ TEST_P(HostileCrash, EndsInOneWholeDumpAndExitCodeNine) {
         << std::hex << facts.exceptionCode;
 }
 
-INSTANTIATE_TEST_SUITE_P(Plugins, HostileCrash,
-                         testing::Values(
-                             // Through the C runtime's signal table, a fault would be ignored for
-                             // ever, or end the process with exit code 0.
-                             CrashCase{L"crash-signal-ignored", {kAccessViolation}},
-                             CrashCase{L"crash-signal-exits", {kAccessViolation}},
-                             CrashCase{L"throw-dispatcher", {kGccThrow}},
-                             CrashCase{L"abort-dispatcher", {kFatalAppExit}},
-                             // Windows raises the overflow; Wine ends the thread without a word.
-                             CrashCase{L"stack-overflow", {kStackOverflow, kRequestThreadEnded}},
-                             CrashCase{L"stack-overflow-raised", {kStackOverflow}},
-                             // The scan goes on while the dump is written; the server must not
-                             // answer, nor end with exit code 0 when the input closes.
-                             CrashCase{L"crash-thread-scan-goes-on", {kAccessViolation}},
-                             // The plugin sets its own filter in one call and faults in
-                             // the next; that filter would end the process with 42.
-                             CrashCase{L"crash-own-filter-effect-name", {kAccessViolation}},
-                             CrashCase{L"crash-own-filter-descriptor",
-                                       {kAccessViolation},
-                                       ClapPluginPath,
-                                       "info:Reading plugin descriptor 1..."},
-                             CrashCase{L"crash-own-filter-class-info",
-                                       {kAccessViolation},
-                                       Vst3PluginPath,
-                                       "info:Reading class 1 with getClassInfo..."},
-                             // A crash while an instance exists.
-                             CrashCase{L"crash-bus-info",
-                                       {kAccessViolation},
-                                       Vst3PluginPath,
-                                       "info:Reading audio input bus 0 of class 0..."}),
-                         [](const testing::TestParamInfo<CrashCase>& info) {
-                             std::string name;
-                             for (const wchar_t* c = info.param.plugin; *c; ++c) {
-                                 name += *c == L'-' ? '_' : static_cast<char>(*c);
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Plugins, HostileCrash,
+    testing::Values(
+        // Through the C runtime's signal table, a fault would be ignored for
+        // ever, or end the process with exit code 0.
+        CrashCase{L"crash-signal-ignored", {kAccessViolation}},
+        CrashCase{L"crash-signal-exits", {kAccessViolation}},
+        CrashCase{L"throw-dispatcher", {kGccThrow}},
+        CrashCase{L"abort-dispatcher", {kFatalAppExit}},
+        // Windows raises the overflow; Wine ends the thread without a word.
+        CrashCase{L"stack-overflow", {kStackOverflow, kRequestThreadEnded}},
+        CrashCase{L"stack-overflow-raised", {kStackOverflow}},
+        // The scan goes on while the dump is written; the server must not
+        // answer, nor end with exit code 0 when the input closes.
+        CrashCase{L"crash-thread-scan-goes-on", {kAccessViolation}},
+        // The plugin sets its own filter in one call and faults in
+        // the next; that filter would end the process with 42.
+        CrashCase{L"crash-own-filter-effect-name", {kAccessViolation}},
+        CrashCase{L"crash-own-filter-descriptor",
+                  {kAccessViolation},
+                  ClapPluginPath,
+                  "info:Reading plugin descriptor 1..."},
+        CrashCase{L"crash-own-filter-class-info",
+                  {kAccessViolation},
+                  Vst3PluginPath,
+                  "info:Reading class 1 with getClassInfo..."},
+        // Filters that must never be let in: set and used in one call,
+        // set again every millisecond by a thread and ending the process
+        // with exit code 0, answering "handled" or "continue".
+        CrashCase{
+            L"crash-own-filter-init", {kAccessViolation}, ClapPluginPath, "info:Calling init..."},
+        CrashCase{L"crash-own-filter-same-call",
+                  {kAccessViolation},
+                  PluginPath,
+                  "info:Calling entry point..."},
+        CrashCase{L"crash-own-filter-thread", {kAccessViolation}},
+        CrashCase{L"crash-own-filter-handled",
+                  {kAccessViolation},
+                  PluginPath,
+                  "info:Calling entry point..."},
+        CrashCase{L"crash-own-filter-continues",
+                  {kAccessViolation},
+                  PluginPath,
+                  "info:Calling entry point..."},
+        // A crash while an instance exists.
+        CrashCase{L"crash-bus-info",
+                  {kAccessViolation},
+                  Vst3PluginPath,
+                  "info:Reading audio input bus 0 of class 0..."},
+        // A dump written under a loader lock held for good would never
+        // finish.
+        CrashCase{L"crash-loader-lock", {kAccessViolation}}),
+    [](const testing::TestParamInfo<CrashCase>& info) {
+        std::string name;
+        for (const wchar_t* c = info.param.plugin; *c; ++c) {
+            name += *c == L'-' ? '_' : static_cast<char>(*c);
+        }
+        return name;
+    });
 
 }  // namespace

@@ -39,12 +39,21 @@ enum class Mischief {
     CrashInThreadWhileScanGoesOn,
     // Traces the thread it is on and faults in the effGetVendorString call.
     CrashInVendorString,
+    // In effGetPlugCategory: a thread of its own takes the loader lock and
+    // keeps it; then the plugin traces and faults.
+    HoldLoaderLockThenCrash,
     // Traces a query of control characters and forged lines in the entry point.
     ForgeLines,
     // Prints to standard output and error and reads standard input in the entry point.
     UseStandardHandles,
 };
-enum class OwnFilter { None, InDllMain, InEntryPoint, InEffectName };
+// Where the plugin sets its own unhandled-exception filter; InThread: a
+// thread of its own sets it every millisecond from the entry point on.
+enum class OwnFilter { None, InDllMain, InEntryPoint, InEffectName, InThread };
+// What that filter does (PLUGIN_FILTER_ANSWER), and how the plugin reaches
+// SetUnhandledExceptionFilter (PLUGIN_FILTER_ENTRY).
+enum class FilterAnswer { ExitsWith42, ExitsZero, Handled, ContinueExecution };
+enum class FilterEntry { ImportTable, KernelBaseLookup };
 // What the plugin makes of SIGSEGV in the shared C runtime, in its entry point.
 enum class FaultSignal { Untouched, Ignored, ExitsCleanly };
 enum class WantMidi { Never, InEntryPoint, AtVendorVersion };
@@ -117,6 +126,12 @@ enum class Shell { None, Duplicate, Endless, Empty, Unnamed, ControlCharacters }
 #ifndef PLUGIN_OWN_FILTER
 #define PLUGIN_OWN_FILTER None
 #endif
+#ifndef PLUGIN_FILTER_ANSWER
+#define PLUGIN_FILTER_ANSWER ExitsWith42
+#endif
+#ifndef PLUGIN_FILTER_ENTRY
+#define PLUGIN_FILTER_ENTRY ImportTable
+#endif
 #ifndef PLUGIN_FAULT_SIGNAL
 #define PLUGIN_FAULT_SIGNAL Untouched
 #endif
@@ -157,6 +172,8 @@ constexpr Shell kShell = Shell::PLUGIN_SHELL;
 constexpr bool kTrace = PLUGIN_TRACE != 0;
 constexpr Mischief kMischief = Mischief::PLUGIN_MISCHIEF;
 constexpr OwnFilter kOwnFilter = OwnFilter::PLUGIN_OWN_FILTER;
+constexpr FilterAnswer kFilterAnswer = FilterAnswer::PLUGIN_FILTER_ANSWER;
+constexpr FilterEntry kFilterEntry = FilterEntry::PLUGIN_FILTER_ENTRY;
 constexpr FaultSignal kFaultSignal = FaultSignal::PLUGIN_FAULT_SIGNAL;
 
 static_assert(sizeof(kName) <= kTextBufferSize && sizeof(kNameViaMain) <= kTextBufferSize &&
@@ -286,8 +303,77 @@ void SpendProcessorTime(ULONGLONG amount) {
 }
 
 LONG WINAPI OwnUnhandledExceptionFilter(EXCEPTION_POINTERS*) {
+    switch (kFilterAnswer) {
+        case FilterAnswer::ExitsZero:
+            ExitProcess(0);
+        case FilterAnswer::Handled:
+            return EXCEPTION_EXECUTE_HANDLER;
+        case FilterAnswer::ContinueExecution:
+            return EXCEPTION_CONTINUE_EXECUTION;
+        case FilterAnswer::ExitsWith42:
+            break;
+    }
     TerminateProcess(GetCurrentProcess(), kOwnFilterExitCode);
     return EXCEPTION_EXECUTE_HANDLER;
+}
+
+using SetFilterFunction = decltype(&SetUnhandledExceptionFilter);
+
+SetFilterFunction LookUpSetFilter() {
+    HMODULE kernelBase = GetModuleHandleW(L"kernelbase.dll");
+    FARPROC found =
+        kernelBase ? GetProcAddress(kernelBase, "SetUnhandledExceptionFilter") : nullptr;
+    return found ? reinterpret_cast<SetFilterFunction>(reinterpret_cast<void*>(found))
+                 : SetUnhandledExceptionFilter;
+}
+
+void SetOwnFilter() {
+    SetFilterFunction setFilter = kFilterEntry == FilterEntry::KernelBaseLookup
+                                      ? LookUpSetFilter()
+                                      : SetUnhandledExceptionFilter;
+    setFilter(OwnUnhandledExceptionFilter);
+}
+
+// Set once the filter thread has set its filter this often.
+constexpr int kFilterSettingsBeforeFault = 20;
+HANDLE filterSetOften = nullptr;
+
+DWORD WINAPI SetOwnFilterEveryMillisecond(void*) {
+    for (int settings = 1;; ++settings) {
+        SetOwnFilter();
+        if (settings == kFilterSettingsBeforeFault) SetEvent(filterSetOften);
+        Sleep(1);
+    }
+}
+
+void StartFilterThread() {
+    filterSetOften = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, SetOwnFilterEveryMillisecond, nullptr, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
+}
+
+using LdrLockLoaderLockFunction = LONG(NTAPI*)(ULONG flags, ULONG* disposition, ULONG_PTR* cookie);
+
+DWORD WINAPI HoldLoaderLock(void* held) {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    FARPROC found = ntdll ? GetProcAddress(ntdll, "LdrLockLoaderLock") : nullptr;
+    ULONG_PTR cookie = 0;
+    if (found)
+        reinterpret_cast<LdrLockLoaderLockFunction>(reinterpret_cast<void*>(found))(0, nullptr,
+                                                                                    &cookie);
+    SetEvent(static_cast<HANDLE>(held));
+    Sleep(INFINITE);
+    return 0;
+}
+
+// Returns once a thread of the plugin's own holds the loader lock for good.
+void HoldLoaderLockOnOwnThread() {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, HoldLoaderLock, held, 0, nullptr);
+    if (thread != nullptr) {
+        WaitForSingleObject(held, INFINITE);
+        CloseHandle(thread);
+    }
 }
 
 DWORD WINAPI FaultingThread(void*) {
@@ -399,7 +485,10 @@ void FaultInOwnThreadAndGoOn(AudioMasterCallback host) {
 void Misbehave(AudioMasterCallback host) {
     switch (kMischief) {
         case Mischief::CrashInDispatcher:
-            if (kFaultSignal != FaultSignal::Untouched) TraceThread(host);
+            if (kOwnFilter == OwnFilter::InThread) WaitForSingleObject(filterSetOften, INFINITE);
+            if (kFaultSignal != FaultSignal::Untouched || kOwnFilter == OwnFilter::InThread) {
+                TraceThread(host);
+            }
             Fault();
             break;
         case Mischief::CrashInThread:
@@ -425,6 +514,11 @@ void Misbehave(AudioMasterCallback host) {
         }
         case Mischief::CrashInThreadWhileScanGoesOn:
             FaultInOwnThreadAndGoOn(host);
+            break;
+        case Mischief::HoldLoaderLockThenCrash:
+            HoldLoaderLockOnOwnThread();
+            TraceThread(host);
+            Fault();
             break;
         default:
             break;
@@ -577,9 +671,7 @@ intptr_t Dispatch(AEffect* effect, int32_t opcode, int32_t index, intptr_t value
     Plugin& plugin = *PluginOf(effect);
     switch (opcode) {
         case effGetEffectName:
-            if (kOwnFilter == OwnFilter::InEffectName) {
-                SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
-            }
+            if (kOwnFilter == OwnFilter::InEffectName) SetOwnFilter();
             WriteName(plugin, ptr);
             return kTexts == Texts::NotWritten ? 0 : 1;
         case effGetVendorString:
@@ -727,9 +819,8 @@ AEffect* CreatePlugin(AudioMasterCallback host, const char* entryName, const cha
         Trace(host, nullptr, line);
     }
     if (kMischief == Mischief::ForgeLines) Trace(host, nullptr, kForgedQuery);
-    if (kOwnFilter == OwnFilter::InEntryPoint) {
-        SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
-    }
+    if (kOwnFilter == OwnFilter::InEntryPoint) SetOwnFilter();
+    if (kOwnFilter == OwnFilter::InThread) StartFilterThread();
     TakeFaultSignal();
     if (kMischief == Mischief::CrashInEntryPoint) Fault();
     if (kMischief == Mischief::HangInEntryPoint) Sleep(INFINITE);
@@ -760,9 +851,7 @@ AEffect* CreatePlugin(AudioMasterCallback host, const char* entryName, const cha
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        if (kOwnFilter == OwnFilter::InDllMain) {
-            SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
-        }
+        if (kOwnFilter == OwnFilter::InDllMain) SetOwnFilter();
         if (kMischief == Mischief::CrashInDllMain) Fault();
     }
     return TRUE;

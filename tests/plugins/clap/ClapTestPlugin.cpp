@@ -31,6 +31,8 @@ enum class Mischief {
     NotePortsGetFails,
     // Hands the server a descriptor pointer that points nowhere, for index 1.
     BadDescriptorPointer,
+    // Sets its own unhandled-exception filter in init and faults right after.
+    OwnFilterAndCrashInInit,
 };
 
 #ifndef CLAP_DESCRIPTORS
@@ -387,6 +389,10 @@ const clap_plugin_t* CreatePlugin(const clap_plugin_factory_t*, const clap_host_
 const clap_plugin_factory_t kFactory = {GetPluginCount, GetPluginDescriptor, CreatePlugin};
 
 bool Init(const char* path) {
+    if (kMischief == Mischief::OwnFilterAndCrashInInit) {
+        SetUnhandledExceptionFilter(OwnUnhandledExceptionFilter);
+        Fault();
+    }
     if (kMischief == Mischief::CrashInInit) Fault();
     if (kMischief == Mischief::HangInInit) Sleep(INFINITE);
     if (kMischief == Mischief::InitFails) return false;
