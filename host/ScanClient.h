@@ -15,23 +15,9 @@
 #include <vector>
 
 #include "host/AnyReport.h"
+#include "host/ChannelLines.h"
 #include "host/DumpFolder.h"
 #include "host/ServerProcess.h"
-
-// The lines of one answer by channel, each without its channel name, colon
-// and line feed; a line of no known channel stays whole in `other`.
-struct ChannelLines {
-    std::vector<std::string> info;
-    std::vector<std::string> warnings;
-    // Per warning: how many info lines came before it, which tells the step
-    // of the scan it came from.
-    std::vector<size_t> infoBeforeWarning;
-    std::vector<std::string> errors;
-    std::vector<std::string> report;
-    std::vector<std::string> other;
-};
-
-ChannelLines SortByChannel(const std::string& output);
 
 // kCrashed: the server ended, or closed its output, while the request was in
 // flight. kTimedOut: no answer in time, and the server was ended. kServerFailed:

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/AnyReport.h"
-#include "host/ScanClient.h"
+#include "host/ChannelLines.h"
 #include "protocol/PluginFormat.h"
 #include "tools/scan-plugins/ScanRecord.h"
 
