@@ -297,7 +297,7 @@ TEST(ClapScan, EachKindOfFileGetsItsReport) {
     auto failed = [](const wchar_t* plugin, const std::string& error,
                      const std::string& clapVersion) {
         return RequestOutcome{ClapPluginPath(plugin), "error:" + error + "\n",
-                              ClapReport{error, "x64", "", clapVersion, {}}};
+                              ClapReport{error, "x64", "", clapVersion, false, {}}};
     };
     ExpectOutcomes({
         {ClapPluginPath(L"odd-texts"), oddTexts, std::nullopt},
