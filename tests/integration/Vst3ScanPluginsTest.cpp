@@ -114,4 +114,126 @@ TEST(Vst3ScanPlugins, WithoutAPathTheVst3StandardFoldersThatExistAreScanned) {
                   "local\\Programs\\Common\\VST3\\instruments.vst3 vst3 ok Test VST3 Sampler"}));
 }
 
+// A bundle's moduleinfo.json as its maker wrote it, and texts that disagree
+// with the factory or cannot be read, each in a copy of the delay bundle.
+struct ModuleInfoCase {
+    const wchar_t* folder;
+    std::string text;
+    std::vector<std::string> warnings;
+    // With --moduleinfo-only: the first record listed from the text, or
+    // nothing when the bundle is scanned as usual.
+    const char* listedName;
+};
+
+const std::string kDelayCid = "4D61726C6F77696E6444656C61793031";
+
+const ModuleInfoCase kModuleInfoCases[] = {
+    {L"disagrees",
+     "// Written by hand\n{Name: 'delay', 'Factory Info': {Vendor: 'Marlowind Tests'}, Classes: [\n"
+     "  /* the factory names it otherwise */\n"
+     "  {CID: '" +
+         kDelayCid +
+         "', Category: 'Audio Module Class', Name: 'Old Delay',\n"
+         "   Vendor: 'Someone Else', 'Class Flags': 0x1,},\n"
+         "  {CID: '0123456789ABCDEF0123456789ABCDEF', Category: 'Audio Module Class', Name: "
+         "'Ghost'},\n"
+         "],}",
+     {"moduleinfo.json: class " + kDelayCid +
+          " is named 'Old Delay', the factory names it 'Test VST3 Delay'",
+      "moduleinfo.json: class " + kDelayCid +
+          " has the vendor 'Someone Else', the factory gives 'Marlowind Tests'",
+      "moduleinfo.json: class 0123456789ABCDEF0123456789ABCDEF 'Ghost' is not in the factory"},
+     "Old Delay"},
+    {L"lacks-class",
+     "{\"Name\": \"delay\", \"Classes\": [],}",
+     {"moduleinfo.json: the factory's class " + kDelayCid + " 'Test VST3 Delay' is not in it"},
+     ""},
+    {L"not-json",
+     "this is not JSON",
+     {"moduleinfo.json: cannot be read: a value that cannot be read at byte 4"},
+     nullptr},
+    {L"huge",
+     "{\"Classes\": []}" + std::string(2 << 20, ' '),
+     {"moduleinfo.json: cannot be read: larger than 1048576 bytes"},
+     nullptr},
+};
+
+const json* RecordNamed(const json& records, const std::string& name) {
+    for (const json& record : records) {
+        if (record.value("name", "") == name) return &record;
+    }
+    return nullptr;
+}
+
+const json* RecordEndingIn(const json& records, const std::string& end) {
+    for (const json& record : records) {
+        const std::string path = record["path"];
+        if (path.size() >= end.size() &&
+            path.compare(path.size() - end.size(), end.size(), end) == 0) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+TEST(Vst3ScanPlugins, ModuleInfoTellsWhatEachClassReplacesAndWhereItDisagreesWithTheFactory) {
+    TempFolder folder;
+    folder.CopyVst3Bundle(L"replacing");
+    folder.CopyPlugin(L"synth");
+    folder.CopyPlugin(L"effect");
+    for (const ModuleInfoCase& row : kModuleInfoCases) {
+        folder.CopyVst3Bundle(L"delay", row.folder);
+        folder.WriteFile(std::wstring(row.folder) + L"\\delay.vst3\\Contents\\moduleinfo.json",
+                         row.text);
+    }
+    const std::string replacing = Utf8FromWide(folder.Path()) + "\\replacing.vst3";
+    const json successorReplaces = json::parse(R"([
+        {"cid": "5653545453796E746573742073796E74", "vst2Id": 1414756718, "vst2IdText": "'TSyn'"},
+        {"cid": "0123456789ABCDEF0123456789ABCDEF"}])");
+
+    for (bool moduleInfoOnly : {false, true}) {
+        std::vector<std::wstring> arguments = {L"--jobs", L"2", L"--dumps",
+                                               folder.Path() + L"\\dumps", folder.Path()};
+        if (moduleInfoOnly) arguments.insert(arguments.begin(), L"--moduleinfo-only");
+        ProgramRun run = RunProgram(L"scan-plugins.exe", arguments);
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        json records = json::parse(run.out, nullptr, false);
+        ASSERT_TRUE(records.is_array()) << run.out;
+
+        const json* effect = RecordNamed(records, "Test VST3 Effect Successor");
+        const json* synth = RecordNamed(records, "Test \"Quoted\" Synth");
+        ASSERT_TRUE(effect != nullptr && synth != nullptr) << run.out;
+        const char* source = moduleInfoOnly ? "moduleinfo" : "";
+        EXPECT_EQ(effect->value("source", ""), source);
+        EXPECT_EQ((*effect)["cid"], "54545356664574666573742065666665");
+        EXPECT_EQ((*effect)["vst2Id"], 0x54456666);
+        EXPECT_EQ((*effect)["vst2IdText"], "'TEff'");
+        EXPECT_FALSE(effect->contains("replaces"));
+        EXPECT_EQ((*synth)["cid"], "4D61726C6F77696E6453796E74683032");
+        EXPECT_EQ((*synth)["replaces"], successorReplaces);
+        EXPECT_FALSE(synth->contains("vst2Id"));
+        EXPECT_FALSE(effect->contains("fileWarnings")) << *effect;
+
+        EXPECT_EQ((*RecordNamed(records, "Test Synth"))["replacedBy"],
+                  json({{"path", replacing}, {"cid", (*synth)["cid"]}}));
+        EXPECT_EQ((*RecordNamed(records, "Test Effect"))["replacedBy"],
+                  json({{"path", replacing}, {"cid", (*effect)["cid"]}}));
+
+        for (const ModuleInfoCase& row : kModuleInfoCases) {
+            const json* delay =
+                RecordEndingIn(records, "\\" + Utf8FromWide(row.folder) + "\\delay.vst3");
+            ASSERT_NE(delay, nullptr) << Utf8FromWide(row.folder);
+            if (moduleInfoOnly && row.listedName != nullptr) {
+                EXPECT_EQ(delay->value("source", ""), "moduleinfo");
+                EXPECT_EQ(delay->value("name", ""), row.listedName);
+                EXPECT_FALSE(delay->contains("fileWarnings"));
+                continue;
+            }
+            EXPECT_FALSE(delay->contains("source"));
+            EXPECT_EQ((*delay)["name"], "Test VST3 Delay");
+            EXPECT_EQ((*delay)["fileWarnings"], json(row.warnings)) << Utf8FromWide(row.folder);
+        }
+    }
+}
+
 }  // namespace

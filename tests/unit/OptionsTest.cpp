@@ -77,6 +77,7 @@ TEST(Options, BadCommandLinesSayWhatIsWrong) {
         {{L"--format", L"clap,", L"x"},
          "--format takes formats separated by commas (vst2, clap, vst3), not clap,"},
         {{L"--list-folders", L"x"}, "--list-folders takes no PATH"},
+        {{L"--moduleinfo-only", L"--cache", L"c"}, "--moduleinfo-only does not go with --cache"},
         {{L"--jobs", L"0", L"x"}, "--jobs takes a whole number from 1 to 256, not 0"},
         {{L"--jobs", L"257", L"x"}, "--jobs takes a whole number from 1 to 256, not 257"},
         {{L"--jobs", L"-1", L"x"}, "--jobs takes a whole number from 1 to 256, not -1"},

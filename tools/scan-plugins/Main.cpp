@@ -14,6 +14,7 @@
 #include "host/Text.h"
 #include "tools/scan-plugins/CacheJournal.h"
 #include "tools/scan-plugins/FileIo.h"
+#include "tools/scan-plugins/ModuleInfoRecords.h"
 #include "tools/scan-plugins/Options.h"
 #include "tools/scan-plugins/Progress.h"
 #include "tools/scan-plugins/ScanCache.h"
@@ -241,6 +242,7 @@ int Run(const Options& options) {
     settings.server.startTimeoutMilliseconds =
         std::max(kShortestStartLimitMilliseconds, options.timeoutMilliseconds);
     settings.timeoutMilliseconds = options.timeoutMilliseconds;
+    settings.moduleInfoOnly = options.moduleInfoOnly;
     settings.jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     settings.dumpFolder = AbsolutePath(options.dumps.empty() ? L"scan-dumps" : options.dumps);
 
@@ -266,6 +268,7 @@ int Run(const Options& options) {
         return 1;
     }
     MarkLateFaults(work);
+    MarkReplacements(work);
 
     // The cache is kept up to date even when the records cannot be written.
     bool written = WriteRecords(options.out, work);

@@ -22,6 +22,8 @@ const char kUsage[] =
     "  --cache FILE       take unchanged plugins (same path, size and last-write\n"
     "                     time) from FILE and keep the new results there\n"
     "  --retry-failed     scan again what the cache has as crashed or timed out\n"
+    "  --moduleinfo-only  list VST3 bundles from their moduleinfo.json, loading no\n"
+    "                     code; bundles without one are scanned as usual\n"
     "  --jobs N           servers side by side (default: the number of processors)\n"
     "  --timeout SECONDS  time one plugin has to answer (default: 30)\n"
     "  --dumps FOLDER     where crash dumps go (default: scan-dumps in the current folder)\n"
@@ -103,6 +105,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
             options.help = true;
         } else if (argument == L"--retry-failed") {
             options.retryFailed = true;
+        } else if (argument == L"--moduleinfo-only") {
+            options.moduleInfoOnly = true;
         } else if (argument == L"--list-folders") {
             options.listFolders = true;
         } else if (argument == L"--out" || argument == L"--cache" || argument == L"--jobs" ||
@@ -144,6 +148,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options, std::string& probl
         return false;
     }
     if (!OutIsApartFromCache(options, problem)) return false;
+    // Records of a first look must not stand in the cache for a full scan.
+    if (options.moduleInfoOnly && !options.cache.empty()) {
+        problem = "--moduleinfo-only does not go with --cache";
+        return false;
+    }
     if (options.formats.empty()) {
         for (const protocol::FormatNames& each : protocol::kFormats) {
             options.formats.push_back(each.format);

@@ -16,6 +16,7 @@ struct Options {
     std::wstring out;    // empty: standard output
     std::wstring cache;  // empty: no cache
     bool retryFailed = false;
+    bool moduleInfoOnly = false;
     unsigned jobs = 0;  // 0: the number of processors
     DWORD timeoutMilliseconds = 30000;
     std::wstring dumps;   // empty: "scan-dumps" in the current folder

@@ -3,6 +3,7 @@
 #include "host/ReportJson.h"
 #include "host/WideText.h"
 #include "tools/scan-plugins/FormatRecords.h"
+#include "tools/scan-plugins/ModuleInfo.h"
 
 using nlohmann::ordered_json;
 
@@ -114,6 +115,48 @@ bool ReadLateFaults(const ordered_json& object, std::vector<std::wstring>& reque
     return true;
 }
 
+void WriteVst2Id(uint32_t id, ordered_json& object) {
+    object["vst2Id"] = id;
+    object["vst2IdText"] = Vst2IdText(id);
+}
+
+void WriteReplacements(const ScanRecord& record, ordered_json& object) {
+    if (!record.replaces.empty()) {
+        ordered_json list = ordered_json::array();
+        for (const Replacement& replaced : record.replaces) {
+            ordered_json entry = ordered_json::object();
+            entry["cid"] = replaced.cid;
+            if (replaced.vst2Id) WriteVst2Id(*replaced.vst2Id, entry);
+            list.push_back(std::move(entry));
+        }
+        object["replaces"] = std::move(list);
+    }
+    if (record.vst2Id) WriteVst2Id(*record.vst2Id, object);
+    if (record.replacedBy) {
+        ordered_json by = ordered_json::object();
+        by["path"] = Utf8FromWide(record.replacedBy->path);
+        by["cid"] = record.replacedBy->cid;
+        object["replacedBy"] = std::move(by);
+    }
+}
+
+bool ReadReplacements(const ordered_json& object, std::vector<Replacement>& replaces) {
+    auto member = object.find("replaces");
+    if (member == object.end()) return true;
+    if (!member->is_array()) return false;
+    for (const ordered_json& entry : *member) {
+        Replacement replaced;
+        if (!entry.is_object() || !ReadOptionalText(entry, "cid", replaced.cid)) return false;
+        auto id = entry.find("vst2Id");
+        if (id != entry.end()) {
+            if (!id->is_number_unsigned() || id->get<uint64_t>() > UINT32_MAX) return false;
+            replaced.vst2Id = id->get<uint32_t>();
+        }
+        replaces.push_back(std::move(replaced));
+    }
+    return true;
+}
+
 }  // namespace
 
 const char* StatusName(ScanStatus status) {
@@ -145,11 +188,13 @@ ordered_json RecordToJson(const ScanRecord& record) {
     object["format"] = protocol::FormatName(record.format);
     if (record.isSubPlugin) object["shellId"] = FormatHexId(record.shellId);
     object["status"] = StatusName(record.status);
+    if (!record.source.empty()) object["source"] = record.source;
     if (record.report) {
         WriteRecordReport(*record.report, object);
     } else {
         object["error"] = record.error;
     }
+    WriteReplacements(record, object);
     WriteServerEnd(record.end, object);
     object["warnings"] = record.warnings;
     if (!record.fileWarnings.empty()) object["fileWarnings"] = record.fileWarnings;
@@ -182,7 +227,10 @@ bool RecordFromJson(const ordered_json& object, ScanRecord& record) {
         if (!ParseHexId(text, read.shellId)) return false;
         read.isSubPlugin = true;
     }
-    if (!ReadStatus(object, read.status)) return false;
+    if (!ReadStatus(object, read.status) || !ReadOptionalText(object, "source", read.source) ||
+        !ReadReplacements(object, read.replaces)) {
+        return false;
+    }
     // Only a record with a report has its platform.
     if (object.contains("platform")) {
         read.report = ReportOfFormat(read.format);

@@ -38,6 +38,22 @@ struct UnconfirmedFailure {
     ServerEnd end;
 };
 
+// An older class id a VST3 class replaces, with the VST 2 id it carries when
+// it was derived from a VST 2 plugin.
+struct Replacement {
+    std::string cid;
+    std::optional<uint32_t> vst2Id;
+};
+
+// The VST3 class, found in the same run, that replaces a VST 2 plugin.
+struct ReplacingClass {
+    std::wstring path;
+    std::string cid;
+};
+
+// Where a record's report comes from when no server gave it.
+constexpr char kModuleInfoSource[] = "moduleinfo";
+
 struct ScanRecord {
     std::wstring path;
     protocol::PluginFormat format = protocol::PluginFormat::kVst2;
@@ -67,6 +83,16 @@ struct ScanRecord {
     // that crash and name its dump.
     std::vector<std::wstring> lateFaults;
     std::optional<UnconfirmedFailure> unconfirmed;
+    // Empty when a server gave the report; kModuleInfoSource when the
+    // bundle's moduleinfo.json did, no code loaded.
+    std::string source;
+    // Of a VST3 class: what its bundle's moduleinfo.json says it replaces.
+    std::vector<Replacement> replaces;
+    // Of a VST3 class whose own id is derived from a VST 2 plugin's, and of a
+    // VST 2 plugin a VST3 class of the run replaces. Worked out anew after
+    // each run from the records, so never read back.
+    std::optional<uint32_t> vst2Id;
+    std::optional<ReplacingClass> replacedBy;
     double seconds = 0;  // to the millisecond
 };
 

@@ -14,6 +14,7 @@
 #include "protocol/Protocol.h"
 #include "tools/scan-plugins/FileIo.h"
 #include "tools/scan-plugins/FormatRecords.h"
+#include "tools/scan-plugins/ModuleInfoRecords.h"
 #include "tools/scan-plugins/ServerChoice.h"
 
 namespace {
@@ -186,6 +187,14 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     ScanRecord file;
     file.path = work.file.path;
     file.format = work.file.format;
+    auto start = std::chrono::steady_clock::now();
+    BundleModuleInfo moduleInfo;
+    if (file.format == protocol::PluginFormat::kVst3) moduleInfo = ReadBundleModuleInfo(work.file);
+    if (settings_.moduleInfoOnly && moduleInfo.state == ModuleInfoState::kRead) {
+        AddModuleInfoRecords(work.file, moduleInfo.info, work.records);
+        for (ScanRecord& record : work.records) record.seconds = SecondsSince(start);
+        return true;
+    }
     if (RecordUnsupported(ModuleFile(work.file), file)) {
         work.records.push_back(file);
         return true;
@@ -197,6 +206,7 @@ bool ScanRun::ScanFile(ScanClient& client, FileWork& work, std::string& failure)
     }
     std::vector<uint32_t> subPlugins = SubPluginIds(file);
     AddFileRecords(file, lines, work.records);
+    AddModuleInfoFacts(moduleInfo, work.records);
     for (uint32_t id : subPlugins) {
         ScanRecord sub;
         sub.path = work.file.path;

@@ -24,6 +24,8 @@ struct ScanSettings {
     std::wstring dumpFolder;
     DWORD timeoutMilliseconds = 30000;
     unsigned jobs = 1;
+    // Bundles with a moduleinfo.json are listed from it, none of their code loaded.
+    bool moduleInfoOnly = false;
 };
 
 struct FileWork {

@@ -76,6 +76,11 @@ void TempFolder::CopyVst3Bundle(const std::wstring& name, const std::wstring& su
     }
     CopyFileW((ProgramDirectory() + L"plugins\\" + inside + L"\\" + bundle).c_str(),
               (folder + L"\\" + inside + L"\\" + bundle).c_str(), FALSE);
+    const std::wstring moduleInfo = bundle + L"\\Contents\\Resources\\moduleinfo.json";
+    if (!FileExists(ProgramDirectory() + L"plugins\\" + moduleInfo)) return;
+    CreateDirectoryW((folder + L"\\" + bundle + L"\\Contents\\Resources").c_str(), nullptr);
+    CopyFileW((ProgramDirectory() + L"plugins\\" + moduleInfo).c_str(),
+              (folder + L"\\" + moduleInfo).c_str(), FALSE);
 }
 
 void TempFolder::WriteFile(const std::wstring& relativePath, const std::string& bytes) {

@@ -21,7 +21,8 @@ public:
     // Copies bin/plugins/<name><suffix> to <folder>\<subfolder>\<name><suffix>.
     void CopyPlugin(const std::wstring& name, const std::wstring& subfolder = L"",
                     const std::wstring& suffix = L".dll");
-    // Copies the bundle bin/plugins/<name>.vst3 (its x64 module) into <folder>\<subfolder>.
+    // Copies the bundle bin/plugins/<name>.vst3 (its x64 module and its
+    // Contents\Resources\moduleinfo.json) into <folder>\<subfolder>.
     void CopyVst3Bundle(const std::wstring& name, const std::wstring& subfolder = L"");
     void WriteFile(const std::wstring& relativePath, const std::string& bytes);
 

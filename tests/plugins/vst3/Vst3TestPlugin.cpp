@@ -11,7 +11,7 @@
 
 using namespace vst3;
 
-enum class Classes { Pair, Instruments, OddTexts, Buses, ManyBuses };
+enum class Classes { Pair, Instruments, OddTexts, Buses, ManyBuses, Replacing };
 enum class Mischief {
     None,
     InitFails,
@@ -214,6 +214,17 @@ const ClassSource kManyBusesClasses[] = {
      "VST 3.7.9", nullptr, nullptr, nullptr, false, &kManyBusesInstance},
 };
 
+// Successors of VST 2 plugins: one whose class id is derived from the test
+// effect's VST 2 id ('TEff', name "test effe"), one that its moduleinfo.json
+// says replaces the test synth.
+const ClassSource kReplacing[] = {
+    {"\x54\x54\x53\x56\x66\x45\x74\x66\x65\x73\x74\x20\x65\x66\x66\x65", "Audio Module Class",
+     "Test VST3 Effect Successor", 0, "Fx", "", "1.0", "VST 3.7.9", nullptr, nullptr, nullptr,
+     false, nullptr},
+    {"MarlowindSynth02", "Audio Module Class", "Test \"Quoted\" Synth", 0, "Instrument", "", "1.0",
+     "VST 3.7.9", nullptr, nullptr, nullptr, false, nullptr},
+};
+
 template <size_t N>
 const ClassSource* Table(const ClassSource (&table)[N], int32_t& count) {
     count = static_cast<int32_t>(N);
@@ -232,6 +243,8 @@ const ClassSource* ClassTable(int32_t& count) {
             return Table(kBuses, count);
         case Classes::ManyBuses:
             return Table(kManyBusesClasses, count);
+        case Classes::Replacing:
+            return Table(kReplacing, count);
     }
     return Table(kPair, count);
 }
