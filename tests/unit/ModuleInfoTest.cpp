@@ -71,7 +71,9 @@ TEST(ModuleInfo, ClassIdsDerivedFromVst2IdsInEitherOrder) {
     for (const ClassIdRow& row : kClassIdRows) {
         uint32_t id = 0;
         EXPECT_EQ(Vst2IdOfClassId(row.cid, id), row.derived) << row.cid;
-        if (row.derived) EXPECT_EQ(id, row.vst2Id) << row.cid;
+        if (row.derived) {
+            EXPECT_EQ(id, row.vst2Id) << row.cid;
+        }
     }
     EXPECT_EQ(OtherClassIdOrder("565354416243646D792073796E746800"),
               "4154535643626D64792073796E746800");
