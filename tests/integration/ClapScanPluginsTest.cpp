@@ -97,6 +97,19 @@ TEST(ClapScanPlugins, EachWarningIsStoredOnceWhereItBelongsAndAtMost100PerReques
     EXPECT_TRUE(Contains(run.err, "Records: 110 (ok 110); 2 with warnings\n")) << run.err;
 }
 
+// Descriptor 0 is null; plugin 0 of the report has no id, so its instance
+// fails before it is created; plugin 1 logs a warning from its instance.
+TEST(ClapScanPlugins, AnInstanceWarningGoesToItsPlugin) {
+    TempFolder folder;
+    folder.CopyPlugin(L"odd-texts", L"", L".clap");
+    ProgramRun run = RunProgram(L"scan-plugins.exe", {L"--dumps", folder.Path(), folder.Path()});
+    json records = json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(records.is_array() && records.size() == 2u) << run.out;
+    EXPECT_EQ(records[0]["warnings"], json{"Plugin 0: descriptor has no id"});
+    EXPECT_EQ(records[0]["fileWarnings"], json{"Plugin descriptor 0 is NULL, left out"});
+    EXPECT_EQ(records[1]["warnings"], json{"Plugin log: No \\x1Bcolour"});
+}
+
 TEST(ClapScanPlugins, WithoutAPathTheStandardFoldersThatExistAreScanned) {
     TempFolder folder;
     const std::wstring& root = folder.Path();

@@ -64,6 +64,9 @@ struct ItemList {
     // begins the steps of the item's instance; the warn lines up to the next
     // such line concern that item. None when null.
     const char* instanceStart;
+    // How a warn line that names the item by its place begins, the place and
+    // a colon following.
+    const char* instanceWarning;
 };
 
 // The sub-categories as a list too: "Fx|Delay" gives ["Fx", "Delay"].
@@ -97,7 +100,8 @@ const ItemList<ClapReport, ClapPlugin>& ItemsOf(const ClapReport&) {
                                                             nullptr,
                                                             "Reading plugin descriptor ",
                                                             " is NULL, left out",
-                                                            "Creating plugin "};
+                                                            "Creating plugin ",
+                                                            "Plugin "};
     return kList;
 }
 
@@ -108,6 +112,7 @@ const ItemList<Vst3Report, Vst3Class>& ItemsOf(const Vst3Report&) {
         "The module holds no audio processor class",
         WriteSubCategoryList,
         KeepAudioProcessors,
+        nullptr,
         nullptr,
         nullptr,
         nullptr};
@@ -130,8 +135,17 @@ bool EndsWith(const std::string& text, const char* end) {
 // The warn lines of an item's instance steps concern that item too.
 constexpr size_t kNoItem = SIZE_MAX;
 
+// The place after the text's start, when a colon follows it.
+size_t PlaceAfter(const std::string& text, const char* start) {
+    if (!StartsWith(text, start)) return kNoItem;
+    const char* digits = text.c_str() + std::strlen(start);
+    char* end = nullptr;
+    unsigned long place = std::strtoul(digits, &end, 10);
+    return end != digits && *end == ':' ? place : kNoItem;
+}
+
 void AssignInstanceWarnings(const ChannelLines& lines, const char* instanceStart,
-                            std::vector<size_t>& items) {
+                            const char* instanceWarning, std::vector<size_t>& items) {
     const std::vector<size_t>& after = lines.infoBeforeWarning;
     size_t item = kNoItem;
     size_t warning = 0;
@@ -146,18 +160,20 @@ void AssignInstanceWarnings(const ChannelLines& lines, const char* instanceStart
     for (; warning < items.size(); ++warning) {
         if (item != kNoItem) items[warning] = item;
     }
+    for (size_t at = 0; at < items.size(); ++at) {
+        size_t named = PlaceAfter(lines.warnings[at], instanceWarning);
+        if (named != kNoItem) items[at] = named;
+    }
 }
 
 template <typename List>
 std::vector<size_t> WarningItems(const ChannelLines& lines, size_t kept, const List& list) {
     std::vector<size_t> items(kept, kNoItem);
-    if (list.instanceStart != nullptr) AssignInstanceWarnings(lines, list.instanceStart, items);
     const char* itemReading = list.itemReading;
     const char* itemLeftOut = list.itemLeftOut;
-    if (itemReading == nullptr) return items;
     const std::vector<size_t>& after = lines.infoBeforeWarning;
     size_t item = 0;
-    for (size_t info = 0; info < lines.info.size(); ++info) {
+    for (size_t info = 0; itemReading != nullptr && info < lines.info.size(); ++info) {
         if (!StartsWith(lines.info[info], itemReading)) continue;
         auto first = std::lower_bound(after.begin(), after.end(), info + 1) - after.begin();
         auto last = std::upper_bound(after.begin(), after.end(), info + 1) - after.begin();
@@ -167,6 +183,9 @@ std::vector<size_t> WarningItems(const ChannelLines& lines, size_t kept, const L
         if (leftOut) continue;
         for (auto at = first; at < last && static_cast<size_t>(at) < kept; ++at) items[at] = item;
         ++item;
+    }
+    if (list.instanceStart != nullptr) {
+        AssignInstanceWarnings(lines, list.instanceStart, list.instanceWarning, items);
     }
     return items;
 }
